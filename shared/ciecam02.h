@@ -1,0 +1,50 @@
+// The CIECAM02 colour appearance model (CIE 159:2004), reduced to lightness J,
+// chroma C and hue angle h, forward from XYZ and inverse back to XYZ.
+// Tristimulus values are on a 0-100 scale here. Every call recomputes its
+// viewing-condition terms, so callers may change them from pixel to pixel.
+// Nothing is validated: out-of-domain values come back as NaN or infinity.
+#ifndef CIECAM02_H
+#define CIECAM02_H
+
+#include <cmath>
+
+// The suite's fixed viewing conditions: D65 white, a 20 % grey background,
+// an adapting luminance of 318.31 cd/m2 and the average surround.
+constexpr double ciecam02_white_x = 95.05;
+constexpr double ciecam02_white_y = 100.0;
+constexpr double ciecam02_white_z = 108.88;
+constexpr double ciecam02_yb = 20.0;
+constexpr double ciecam02_la = 318.31;
+constexpr double ciecam02_f = 1.0;
+constexpr double ciecam02_c = 0.69;
+constexpr double ciecam02_nc = 1.0;
+
+// Luminance-level adaptation factor FL of an adapting luminance LA (cd/m2).
+inline double ciecam02_fl(double la)
+{
+    double x = 5.0 * la;
+    double k = 1.0 / (x + 1.0);
+    double k4 = (k * k) * (k * k);
+    return 0.2 * k4 * x + 0.1 * (1.0 - k4) * (1.0 - k4) * std::pow(x, 1.0 / 3.0);
+}
+
+// Achromatic response Aw of the adopted white.
+double ciecam02_white_response(double xw, double yw, double zw, double d, double fl, double nbb);
+
+// XYZ of a sample to J, C, h under the given white, background Yb, adapting
+// luminance LA and surround F, c, Nc.
+void ciecam02_forward(double *j, double *c, double *h, double x, double y, double z,
+                      double xw, double yw, double zw, double yb, double la,
+                      double f, double cc, double nc);
+
+// J, C, h back to XYZ under the given conditions; reproduces the forward's
+// input to about 1 part in 10^4 (the matrices are rounded).
+void ciecam02_inverse(double *x, double *y, double *z, double j, double c, double h,
+                      double xw, double yw, double zw, double yb, double la,
+                      double f, double cc, double nc);
+
+// Lightness J / 100 of a linear RGB colour (1.0 = white) under the fixed
+// viewing conditions.
+double srgb_lightness(double r, double g, double b);
+
+#endif

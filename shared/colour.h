@@ -1,0 +1,83 @@
+// Colour-space conversions shared by the suite: linear Rec. 709 RGB, CIE XYZ,
+// Hunt-Pointer-Estevez cone responses (LMS) and IPT. Pure inline functions on
+// doubles; nothing is clamped, alpha is never involved.
+#ifndef COLOUR_H
+#define COLOUR_H
+
+#include <cmath>
+
+// RGB to XYZ: the sRGB matrix (IEC 61966-2-1) to four decimals, D65 white.
+inline void rgb_to_xyz(double r, double g, double b, double *x, double *y, double *z)
+{
+    *x = 0.4124 * r + 0.3576 * g + 0.1805 * b;
+    *y = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    *z = 0.0193 * r + 0.1192 * g + 0.9505 * b;
+}
+
+// Luminance: the middle row of the sRGB matrix.
+inline double rgb_luminance(double r, double g, double b)
+{
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+}
+
+// XYZ to RGB: the published sRGB inverse to four decimals, which is not the
+// exact inverse of rgb_to_xyz (they agree to about 5e-5).
+inline void xyz_to_rgb(double x, double y, double z, double *r, double *g, double *b)
+{
+    *r = 3.2406 * x - 1.5372 * y - 0.4986 * z;
+    *g = -0.9689 * x + 1.8758 * y + 0.0415 * z;
+    *b = 0.0557 * x - 0.204 * y + 1.057 * z;
+}
+
+// XYZ to cone responses: the Hunt-Pointer-Estevez matrix normalised to D65,
+// as the IPT model defines it.
+inline void xyz_to_lms(double x, double y, double z, double *l, double *m, double *s)
+{
+    *l = 0.4002 * x + 0.7075 * y - 0.0807 * z;
+    *m = -0.228 * x + 1.15 * y + 0.0612 * z;
+    *s = 0.9184 * z;
+}
+
+// Cone responses to XYZ: the published inverse of the matrix above, rounded
+// to the digits the IPT model gives (not its exact inverse).
+inline void lms_to_xyz(double l, double m, double s, double *x, double *y, double *z)
+{
+    *x = 1.85024 * l - 1.1383 * m + 0.23843 * s;
+    *y = 0.36683 * l + 0.64388 * m - 0.01067 * s;
+    *z = 1.08885 * s;
+}
+
+// x^e with the sign of x: x^e for x >= 0, -((-x)^e) below.
+inline double signed_pow(double x, double e)
+{
+    return x < 0 ? -std::pow(-x, e) : std::pow(x, e);
+}
+
+// XYZ to IPT (Ebner and Fairchild): cone responses, a sign-preserving power
+// of 0.43, then the opponent matrix.
+inline void xyz_to_ipt(double *i, double *p, double *t, double x, double y, double z)
+{
+    double l, m, s;
+    xyz_to_lms(x, y, z, &l, &m, &s);
+    double lp = signed_pow(l, 0.43);
+    double mp = signed_pow(m, 0.43);
+    double sp = signed_pow(s, 0.43);
+    *i = 0.4 * lp + 0.4 * mp + 0.2 * sp;
+    *p = 4.455 * lp - 4.851 * mp + 0.396 * sp;
+    *t = 0.8056 * lp + 0.3572 * mp - 1.1628 * sp;
+}
+
+// IPT to XYZ. The magnitude of each nonlinear cone response is raised to
+// 1/0.43 and its sign is not put back, so a negative response comes back
+// positive: the round trip is exact only for non-negative cone responses.
+inline void ipt_to_xyz(double *x, double *y, double *z, double i, double p, double t)
+{
+    const double inv = 2.3255813953488373; // 1 / 0.43
+    double lp = i + 0.097569 * p + 0.205226 * t;
+    double mp = i - 0.113876 * p + 0.133217 * t;
+    double sp = i + 0.032615 * p - 0.676887 * t;
+    lms_to_xyz(std::pow(std::fabs(lp), inv), std::pow(std::fabs(mp), inv),
+               std::pow(std::fabs(sp), inv), x, y, z);
+}
+
+#endif

@@ -1,0 +1,193 @@
+// EXR writer over the library's C RGBA interface, writing through a
+// temporary file that is renamed over the target once complete.
+#include "exroutput.h"
+
+#include <OpenEXR/ImfCRgbaFile.h>
+
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+struct exroutput_t {
+    ImfOutputFile *file;
+    ImfRgba *half_row;
+    int width;
+    int height;
+    int line;
+    bool failed;
+    std::string path;
+    std::string tmp_path;
+};
+
+namespace {
+
+// The library's last error text, naming the user's path instead of the
+// temporary file's.
+std::string library_error(const exroutput_t *out)
+{
+    std::string text = ImfErrorMessage();
+    for (size_t at = text.find(out->tmp_path); at != std::string::npos;
+         at = text.find(out->tmp_path, at + out->path.size()))
+        text.replace(at, out->tmp_path.size(), out->path);
+    return text;
+}
+
+// Creates an empty temporary file in the target's directory, with the
+// permissions a new file there would get. Returns false with errno set.
+bool make_temporary(exroutput_t *out)
+{
+    struct stat st;
+    if (stat(out->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    std::string dir = ".", base = out->path;
+    size_t slash = out->path.rfind('/');
+    if (slash != std::string::npos) {
+        dir = out->path.substr(0, slash + 1);
+        base = out->path.substr(slash + 1);
+        if (dir.empty())
+            dir = "/";
+    } else {
+        dir = "./";
+    }
+    std::string tmpl = dir + "." + base + ".XXXXXX";
+    int fd = mkstemp(&tmpl[0]);
+    if (fd < 0)
+        return false;
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    out->tmp_path = tmpl;
+    return true;
+}
+
+ImfHalf to_half(double v)
+{
+    float f = float(v);
+    if (!(f >= 0) || std::fabs(f) > FLT_MAX)
+        f = 0;
+    ImfHalf h;
+    ImfFloatToHalf(f, &h);
+    return h;
+}
+
+// The library completes the file when it is closed but cannot report a write
+// that fails then; reading the last row back shows whether the file is whole.
+bool last_row_readable(exroutput_t *out)
+{
+    ImfInputFile *check = ImfOpenInputFile(out->tmp_path.c_str());
+    if (!check)
+        return false;
+    int w = out->width, y = out->height - 1;
+    uintptr_t base = uintptr_t(out->half_row) - uintptr_t(int64_t(y) * w) * sizeof(ImfRgba);
+    ImfInputSetFrameBuffer(check, reinterpret_cast<ImfRgba *>(base), 1, w);
+    int ok = ImfInputReadPixels(check, y, y);
+    ImfCloseInputFile(check);
+    return ok != 0;
+}
+
+void discard(exroutput_t *out)
+{
+    if (out->file)
+        ImfCloseOutputFile(out->file);
+    if (!out->tmp_path.empty())
+        unlink(out->tmp_path.c_str());
+    free(out->half_row);
+    delete out;
+}
+
+} // namespace
+
+exroutput_t *exroutput_new(const char *path, int width, int height)
+{
+    exroutput_t *out = new (std::nothrow) exroutput_t();
+    if (!out) {
+        fprintf(stderr, "exroutput: Cannot allocate memory.\n");
+        return nullptr;
+    }
+    out->width = width;
+    out->height = height;
+    out->path = path;
+    out->half_row = static_cast<ImfRgba *>(malloc(size_t(width > 0 ? width : 1) * sizeof(ImfRgba)));
+    ImfHeader *header = ImfNewHeader();
+    if (!header || !out->half_row) {
+        fprintf(stderr, "exroutput: Cannot allocate memory.\n");
+        if (header)
+            ImfDeleteHeader(header);
+        discard(out);
+        return nullptr;
+    }
+    ImfHeaderSetDataWindow(header, 0, 0, width - 1, height - 1);
+    ImfHeaderSetDisplayWindow(header, 0, 0, width - 1, height - 1);
+    ImfHeaderSetCompression(header, IMF_PIZ_COMPRESSION);
+    ImfHeaderSetLineOrder(header, IMF_INCREASING_Y);
+    if (!make_temporary(out)) {
+        fprintf(stderr, "exroutput: Cannot open image file \"%s\". %s.\n", path, strerror(errno));
+        ImfDeleteHeader(header);
+        discard(out);
+        return nullptr;
+    }
+    out->file = ImfOpenOutputFile(out->tmp_path.c_str(), header, IMF_WRITE_RGBA);
+    ImfDeleteHeader(header);
+    if (!out->file) {
+        fprintf(stderr, "exroutput: %s\n", library_error(out).c_str());
+        discard(out);
+        return nullptr;
+    }
+    return out;
+}
+
+void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels)
+{
+    int w = out->width;
+    ImfRgba *h = out->half_row;
+    for (int i = 0; i < w; i++) {
+        h[i].r = to_half(pixels[i].r);
+        h[i].g = to_half(pixels[i].g);
+        h[i].b = to_half(pixels[i].b);
+        h[i].a = to_half(pixels[i].a);
+    }
+    // Scanline `line` of the output lands in half_row; the base lies outside
+    // the row, so it is formed in integer arithmetic.
+    uintptr_t base = uintptr_t(h) - uintptr_t(int64_t(out->line) * w) * sizeof(ImfRgba);
+    ImfOutputSetFrameBuffer(out->file, reinterpret_cast<ImfRgba *>(base), 1, w);
+    if (!ImfOutputWritePixels(out->file, 1) && !out->failed) {
+        fprintf(stderr, "exroutput: %s\n", library_error(out).c_str());
+        out->failed = true;
+    }
+    out->line++;
+}
+
+int exroutput_delete(exroutput_t *out)
+{
+    if (!out)
+        return 0;
+    if (out->line < out->height || out->failed) {
+        discard(out);
+        return 1;
+    }
+    ImfOutputFile *file = out->file;
+    out->file = nullptr;
+    if (!ImfCloseOutputFile(file) || !last_row_readable(out)) {
+        fprintf(stderr, "exroutput: Cannot write %s: %s\n", out->path.c_str(),
+                library_error(out).c_str());
+        discard(out);
+        return 1;
+    }
+    if (rename(out->tmp_path.c_str(), out->path.c_str()) != 0) {
+        fprintf(stderr, "exroutput: Cannot write %s: %s.\n", out->path.c_str(), strerror(errno));
+        discard(out);
+        return 1;
+    }
+    out->tmp_path.clear();
+    discard(out);
+    return 0;
+}

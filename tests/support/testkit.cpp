@@ -1,0 +1,222 @@
+// Test kit implementation.
+#include "testkit.h"
+
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfInputFile.h>
+#include <OpenEXR/ImfOutputFile.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfRgbaFile.h>
+#include <Imath/half.h>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char **environ;
+
+namespace testkit {
+
+temp_dir::temp_dir()
+{
+    const char *base = getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/radsuite-test.XXXXXX";
+    if (!mkdtemp(&tmpl[0]))
+        ADD_FAILURE() << "cannot create a scratch directory";
+    path_ = tmpl;
+}
+
+temp_dir::~temp_dir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string temp_dir::operator/(const std::string &name) const
+{
+    return path_ + "/" + name;
+}
+
+image uniform(int w, int h, rgba_t p)
+{
+    return pixels(w, h, std::vector<rgba_t>(size_t(w) * h, p));
+}
+
+image pixels(int w, int h, std::vector<rgba_t> px)
+{
+    image img;
+    img.w = w;
+    img.h = h;
+    img.px = std::move(px);
+    return img;
+}
+
+void write_exr(const std::string &path, const image &img, write_options opt)
+{
+    Imath::Box2i window(Imath::V2i(opt.x_min, opt.y_min),
+                        Imath::V2i(opt.x_min + img.w - 1, opt.y_min + img.h - 1));
+    Imf::Header header(window, window);
+    header.compression() = Imf::ZIP_COMPRESSION;
+    Imf::PixelType type = opt.float_channels ? Imf::FLOAT : Imf::HALF;
+    const char *names = opt.rgb_only ? "RGB" : "RGBA";
+    for (const char *c = names; *c; c++)
+        header.channels().insert(std::string(1, *c), Imf::Channel(type));
+    Imf::OutputFile file(path.c_str(), header);
+
+    size_t n = img.px.size();
+    std::vector<float> f[4];
+    std::vector<half> hv[4];
+    Imf::FrameBuffer fb;
+    for (int c = 0; c < 4; c++) {
+        if (opt.rgb_only && c == 3)
+            break;
+        f[c].resize(n);
+        hv[c].resize(n);
+        for (size_t i = 0; i < n; i++) {
+            const rgba_t &p = img.px[i];
+            double v = c == 0 ? p.r : c == 1 ? p.g : c == 2 ? p.b : p.a;
+            f[c][i] = float(v);
+            hv[c][i] = half(float(v));
+        }
+        // the library addresses pixel (x, y) at base + x * xs + y * ys
+        intptr_t shift = intptr_t(opt.x_min) + intptr_t(opt.y_min) * img.w;
+        char *base = opt.float_channels
+                         ? reinterpret_cast<char *>(f[c].data()) - shift * intptr_t(sizeof(float))
+                         : reinterpret_cast<char *>(hv[c].data()) - shift * intptr_t(sizeof(half));
+        size_t size = opt.float_channels ? sizeof(float) : sizeof(half);
+        fb.insert(std::string(1, "RGBA"[c]), Imf::Slice(type, base, size, size * img.w));
+    }
+    file.setFrameBuffer(fb);
+    file.writePixels(img.h);
+}
+
+image read_exr(const std::string &path)
+{
+    image img;
+    try {
+        Imf::RgbaInputFile file(path.c_str());
+        const Imf::Header &hd = file.header();
+        Imath::Box2i dw = hd.dataWindow(), disp = hd.displayWindow();
+        img.w = dw.max.x - dw.min.x + 1;
+        img.h = dw.max.y - dw.min.y + 1;
+        img.x_min = dw.min.x;
+        img.y_min = dw.min.y;
+        img.display_x_min = disp.min.x;
+        img.display_y_min = disp.min.y;
+        img.display_x_max = disp.max.x;
+        img.display_y_max = disp.max.y;
+        img.compression = int(hd.compression());
+        img.line_order = int(hd.lineOrder());
+        img.half_channels = true;
+        for (auto it = hd.channels().begin(); it != hd.channels().end(); ++it) {
+            img.channels += it.name();
+            if (it.channel().type != Imf::HALF)
+                img.half_channels = false;
+        }
+        std::vector<Imf::Rgba> buf(size_t(img.w) * img.h);
+        file.setFrameBuffer(buf.data() - dw.min.x - size_t(dw.min.y) * img.w, 1, img.w);
+        file.readPixels(dw.min.y, dw.max.y);
+        img.px.resize(buf.size());
+        for (size_t i = 0; i < buf.size(); i++)
+            img.px[i] = {float(buf[i].r), float(buf[i].g), float(buf[i].b), float(buf[i].a)};
+    } catch (const std::exception &e) {
+        ADD_FAILURE() << "cannot read " << path << ": " << e.what();
+        return image();
+    }
+    return img;
+}
+
+double half_round(double v)
+{
+    return float(half(float(v)));
+}
+
+std::string program_path(const std::string &program)
+{
+    return std::string(SUITE_BIN_DIR) + "/" + program;
+}
+
+run_result run(const std::string &program, const std::vector<std::string> &args)
+{
+    run_result r;
+    temp_dir dir;
+    std::string out_path = dir / "stdout", err_path = dir / "stderr";
+    std::string exe = program_path(program);
+
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(exe.c_str()));
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid;
+    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot run " << exe;
+        return r;
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.out = slurp(out_path);
+    r.err = slurp(err_path);
+    return r;
+}
+
+std::string progress(const std::string &prog, const std::string &label, int h, int every)
+{
+    std::string s;
+    for (int y = 0; y < h; y += every)
+        s += prog + ": " + label + " " + std::to_string(y) + "\r";
+    return s;
+}
+
+bool exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void expect_image_near(const image &got, const image &want, double tol)
+{
+    ASSERT_EQ(got.w, want.w);
+    ASSERT_EQ(got.h, want.h);
+    int reported = 0;
+    for (int y = 0; y < want.h; y++)
+        for (int x = 0; x < want.w; x++) {
+            const rgba_t &g = got.at(x, y), &w = want.at(x, y);
+            double gv[4] = {g.r, g.g, g.b, g.a}, wv[4] = {w.r, w.g, w.b, w.a};
+            for (int c = 0; c < 4; c++) {
+                bool same = (std::isnan(gv[c]) && std::isnan(wv[c])) || gv[c] == wv[c] ||
+                            std::fabs(gv[c] - wv[c]) <= tol;
+                if (!same && reported++ < 8)
+                    ADD_FAILURE() << "pixel (" << x << ", " << y << ") channel " << "RGBA"[c]
+                                  << ": got " << gv[c] << ", want " << wv[c];
+            }
+        }
+}
+
+} // namespace testkit

@@ -1,0 +1,194 @@
+// The EXR reader and writer against images written and read with the
+// library's own C++ interface.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "exrinput.h"
+#include "exroutput.h"
+#include "testkit.h"
+
+using namespace testkit;
+
+namespace {
+
+// Writes img through exroutput; returns exroutput_delete's status.
+int write_with_suite(const std::string &path, const image &img)
+{
+    exroutput_t *out = exroutput_new(path.c_str(), img.w, img.h);
+    if (!out)
+        return -1;
+    for (int y = 0; y < img.h; y++)
+        exroutput_write_scanline(out, &img.px[size_t(y) * img.w]);
+    return exroutput_delete(out);
+}
+
+size_t files_in(const std::string &dir)
+{
+    size_t n = 0;
+    for (auto &e : std::filesystem::directory_iterator(dir))
+        (void)e, n++;
+    return n;
+}
+
+} // namespace
+
+TEST(Exr, RoundTripRoundsToHalf)
+{
+    temp_dir dir;
+    image img = pixels(3, 2, {{0.1, 0.2, 0.3, 1}, {1, 2, 3, 0.5}, {1000, 0.001, 1e-5, 0},
+                              {0.333, 0.666, 0.999, 0.25}, {65504, 7, 8, 1}, {0, 0, 0, 0}});
+    ASSERT_EQ(write_with_suite(dir / "a.exr", img), 0);
+
+    exrinput_t *in = exrinput_new((dir / "a.exr").c_str());
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(exrinput_get_width(in), 3);
+    EXPECT_EQ(exrinput_get_height(in), 2);
+    for (int y = 0; y < 2; y++) {
+        const rgba_t *row = exrinput_get_scanline(in, y);
+        for (int x = 0; x < 3; x++) {
+            const rgba_t &p = img.at(x, y);
+            EXPECT_EQ(row[x].r, half_round(p.r));
+            EXPECT_EQ(row[x].g, half_round(p.g));
+            EXPECT_EQ(row[x].b, half_round(p.b));
+            EXPECT_EQ(row[x].a, half_round(p.a));
+        }
+    }
+    EXPECT_EQ(exrinput_get_failures(in), 0);
+    exrinput_delete(in);
+}
+
+TEST(Exr, WrittenHeader)
+{
+    temp_dir dir;
+    ASSERT_EQ(write_with_suite(dir / "a.exr", uniform(5, 4, {0.5, 0.5, 0.5, 1})), 0);
+    image got = read_exr(dir / "a.exr");
+    EXPECT_EQ(got.compression, 4); // PIZ
+    EXPECT_EQ(got.line_order, 0);  // increasing y
+    EXPECT_EQ(got.x_min, 0);
+    EXPECT_EQ(got.y_min, 0);
+    EXPECT_EQ(got.display_x_min, 0);
+    EXPECT_EQ(got.display_y_min, 0);
+    EXPECT_EQ(got.display_x_max, 4);
+    EXPECT_EQ(got.display_y_max, 3);
+    EXPECT_EQ(got.channels, "ABGR");
+    EXPECT_TRUE(got.half_channels);
+}
+
+TEST(Exr, DataWindowAwayFromTheOrigin)
+{
+    temp_dir dir;
+    std::vector<rgba_t> px;
+    for (int y = 0; y < 50; y++)
+        for (int x = 0; x < 100; x++)
+            px.push_back({double(x + 1), double(y + 1), 0, 1});
+    write_exr(dir / "w.exr", pixels(100, 50, px), {10, 20});
+
+    exrinput_t *in = exrinput_new((dir / "w.exr").c_str());
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(exrinput_get_width(in), 100);
+    EXPECT_EQ(exrinput_get_height(in), 50);
+    const rgba_t *row = exrinput_get_scanline(in, 0);
+    EXPECT_EQ(row[0].r, 1); // the file's pixel (10, 20)
+    EXPECT_EQ(row[0].g, 1);
+    EXPECT_EQ(row[99].r, 100);
+    // Any order, any number of times.
+    for (int y : {5, 3, 5, 49}) {
+        row = exrinput_get_scanline(in, y);
+        EXPECT_EQ(row[7].r, 8);
+        EXPECT_EQ(row[7].g, y + 1);
+    }
+    exrinput_delete(in);
+}
+
+TEST(Exr, WriterStoresNegativeNanAndInfiniteAsZero)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double in, want;
+    } cases[] = {
+        {-1.0, 0}, {-inf, 0}, {std::nan(""), 0}, {inf, 0},
+        {1e39, 0},           // infinite in single precision
+        {1e6, inf},          // finite single, beyond the half range
+        {0.5, 0.5}, {-0.0, 0},
+    };
+    temp_dir dir;
+    std::vector<rgba_t> px;
+    for (const auto &c : cases)
+        px.push_back({c.in, c.in, c.in, c.in});
+    ASSERT_EQ(write_with_suite(dir / "a.exr", pixels(int(px.size()), 1, px)), 0);
+    image got = read_exr(dir / "a.exr");
+    for (size_t i = 0; i < px.size(); i++) {
+        const rgba_t &g = got.px[i];
+        for (double v : {g.r, g.g, g.b, g.a})
+            EXPECT_EQ(v, cases[i].want) << "input " << cases[i].in;
+    }
+}
+
+TEST(Exr, RgbOnlyFileReadsWithAlphaOne)
+{
+    temp_dir dir;
+    write_exr(dir / "rgb.exr", uniform(2, 2, {0.25, 0.5, 0.75, 0}), {0, 0, true});
+    exrinput_t *in = exrinput_new((dir / "rgb.exr").c_str());
+    ASSERT_NE(in, nullptr);
+    const rgba_t *row = exrinput_get_scanline(in, 1);
+    EXPECT_EQ(row[1].r, 0.25);
+    EXPECT_EQ(row[1].b, 0.75);
+    EXPECT_EQ(row[1].a, 1.0);
+    exrinput_delete(in);
+}
+
+TEST(Exr, OpenFailuresCarryTheLibraryText)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(exrinput_new("/nonexistent/in.exr"), nullptr);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("exrinput: ", 0), 0u) << err;
+    EXPECT_GT(err.size(), strlen("exrinput: \n"));
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(exroutput_new("/nonexistent/dir/out.exr", 2, 2), nullptr);
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("exroutput: ", 0), 0u) << err;
+    EXPECT_NE(err.find("/nonexistent/dir/out.exr"), std::string::npos) << err;
+}
+
+TEST(Exr, IncompleteOutputLeavesTheTargetAlone)
+{
+    temp_dir dir;
+    std::string target = dir / "out.exr";
+    write_exr(target, uniform(2, 2, {1, 2, 3, 1}));
+    std::string before = slurp(target);
+
+    exroutput_t *out = exroutput_new(target.c_str(), 4, 3);
+    ASSERT_NE(out, nullptr);
+    rgba_t row[4] = {};
+    exroutput_write_scanline(out, row);
+    EXPECT_EQ(exroutput_delete(out), 1); // two rows short: discarded
+    EXPECT_EQ(slurp(target), before);
+    EXPECT_EQ(files_in(dir.path()), 1u); // no temporary file left behind
+}
+
+TEST(Exr, OutputReplacesItsOwnInputOnlyAtTheEnd)
+{
+    temp_dir dir;
+    std::string path = dir / "same.exr";
+    write_exr(path, pixels(2, 2, {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 1, 1, 1}}));
+    exrinput_t *in = exrinput_new(path.c_str());
+    ASSERT_NE(in, nullptr);
+    exroutput_t *out = exroutput_new(path.c_str(), 2, 2);
+    ASSERT_NE(out, nullptr);
+    for (int y = 0; y < 2; y++) {
+        const rgba_t *src = exrinput_get_scanline(in, y);
+        rgba_t row[2] = {{src[0].g, src[0].r, src[0].b, 1}, {src[1].g, src[1].r, src[1].b, 1}};
+        exroutput_write_scanline(out, row);
+    }
+    EXPECT_EQ(exroutput_delete(out), 0);
+    exrinput_delete(in);
+    image got = read_exr(path);
+    EXPECT_EQ(got.at(0, 0).g, 1);
+    EXPECT_EQ(got.at(1, 0).r, 1);
+    EXPECT_EQ(files_in(dir.path()), 1u);
+}

@@ -1,0 +1,90 @@
+// Photoreceptor stages shared by radreceptor and its variants.
+#include "receptor.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "colour.h"
+#include "prog.h"
+
+int receptor_parse(int argc, char **argv, const char *optstring, int operands,
+                   const char *usage, receptor_params *p)
+{
+    if (argc - 1 < operands) {
+        fputs(usage, stderr);
+        return 0;
+    }
+    int opt;
+    while ((opt = getopt(argc, argv, optstring)) != -1) {
+        switch (opt) {
+        case 'f': p->f = atof(optarg); break;
+        case 'm': p->m = atof(optarg); break;
+        case 'c': p->c = atof(optarg); break;
+        case 'a': p->a = atof(optarg); break;
+        default:
+            fputs(usage, stderr);
+            return 0;
+        }
+    }
+    if (argc - optind < operands) {
+        fputs(usage, stderr);
+        return 0;
+    }
+    return optind;
+}
+
+static double clamp(double v, double lo, double hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
+void receptor_clamp(receptor_params *p)
+{
+    p->f = clamp(p->f, -8, 8);
+    p->m = clamp(p->m, 0, 1);
+    p->c = clamp(p->c, 0, 1);
+    p->a = clamp(p->a, 0, 1);
+}
+
+receptor_stats receptor_scan(const char *prog, exrinput_t *in, int every)
+{
+    receptor_stats st;
+    prog_scan(prog, in, "Scanning", every, [&](const rgba_t *row, int) {
+        int w = exrinput_get_width(in);
+        for (int x = 0; x < w; x++) {
+            double y = rgb_luminance(row[x].r, row[x].g, row[x].b);
+            st.sum += y;
+            if (y > 0) {
+                st.log_sum += std::log(y);
+                if (y > st.max)
+                    st.max = y;
+                if (y < st.min)
+                    st.min = y;
+            }
+            st.sum_r += row[x].r;
+            st.sum_g += row[x].g;
+            st.sum_b += row[x].b;
+        }
+    });
+    st.n = double(exrinput_get_width(in)) * exrinput_get_height(in);
+    st.average = st.sum / st.n;
+    st.average_log = st.log_sum / st.n;
+    fprintf(stderr, "\n%s: Luminance min is %7.3f, avg %7.3f, max %7.3f\n", prog, st.min,
+            st.average, st.max);
+    fprintf(stderr, "%s: Luminance log min is %7.3f, avg log %7.3f, log max %7.3f\n", prog,
+            std::log(st.min), st.average_log, std::log(st.max));
+    return st;
+}
+
+bool receptor_settle(receptor_params *p, const receptor_stats &st)
+{
+    p->f_prime = std::exp(-p->f);
+    if (p->m != 0)
+        return false;
+    double log_max = std::log(st.max);
+    double k = (log_max - st.average_log) / (log_max - std::log(st.min));
+    p->m = 0.3 + 0.7 * std::pow(k, 1.4);
+    return true;
+}

@@ -1,0 +1,55 @@
+// The stages the photoreceptor tone mappers share: options, the luminance
+// statistics pass and the automatic contrast exponent. Each program drives
+// them from its main with its own messages and per-pixel operator; the
+// correcting pass is prog_map (or prog_map2 with a second image).
+#ifndef RECEPTOR_H
+#define RECEPTOR_H
+
+#include "exrinput.h"
+
+// Option values; f_prime is set by receptor_settle.
+struct receptor_params {
+    double f = 0; // brightness, -8 ... 8
+    double m = 0; // contrast exponent, 0 ... 1; 0 asks for the automatic value
+    double c = 0; // chromatic adaptation weight, 0 ... 1
+    double a = 1; // light adaptation weight, 0 ... 1
+    double f_prime = 1;
+};
+
+// Luminance statistics of one image, and its channel sums.
+struct receptor_stats {
+    double sum = 0;
+    double log_sum = 0;
+    double max = -1.7976931348623157e308; // largest positive luminance
+    double min = 1.7976931348623157e308;  // smallest positive luminance
+    double sum_r = 0, sum_g = 0, sum_b = 0;
+    double n = 0;
+    double average = 0;     // sum / n
+    double average_log = 0; // log_sum / n: non-positive pixels count as 0
+};
+
+// Checks the argument count and parses the options of optstring (letters
+// among f, m, c, a). Returns the index of the first of `operands` operands,
+// or 0 after printing usage (getopt reports a bad option first).
+[[nodiscard]] int receptor_parse(int argc, char **argv, const char *optstring, int operands,
+                                 const char *usage, receptor_params *p);
+
+// Clamps f, m, c and a to their ranges, in that order.
+void receptor_clamp(receptor_params *p);
+
+// The statistics pass over every row, with "<prog>: Scanning <y>\r" every
+// `every` rows, then the two luminance lines.
+receptor_stats receptor_scan(const char *prog, exrinput_t *in, int every);
+
+// Sets f' = exp(-f) and, when m is 0, the automatic contrast
+// m = 0.3 + 0.7 k^1.4 with k = (ln max - avg log) / (ln max - ln min).
+// Returns true when m was computed.
+bool receptor_settle(receptor_params *p, const receptor_stats &st);
+
+// The photoreceptor response V = I / (I + sigma).
+inline double receptor_response(double i, double sigma)
+{
+    return i / (i + sigma);
+}
+
+#endif
