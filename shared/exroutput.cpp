@@ -2,6 +2,7 @@
 // temporary file that is renamed over the target once complete.
 #include "exroutput.h"
 
+#include <Imath/half.h>
 #include <OpenEXR/ImfCRgbaFile.h>
 
 #include <cerrno>
@@ -69,14 +70,14 @@ bool make_temporary(exroutput_t *out)
     return true;
 }
 
-ImfHalf to_half(double v)
+// Rounds to single precision, stores negative, NaN and infinite values as 0,
+// then converts to half exactly as ImfFloatToHalf does, inline.
+inline ImfHalf to_half(double v)
 {
     float f = float(v);
-    if (!(f >= 0) || std::fabs(f) > FLT_MAX)
+    if (!(f >= 0) || f > FLT_MAX)
         f = 0;
-    ImfHalf h;
-    ImfFloatToHalf(f, &h);
-    return h;
+    return imath_float_to_half(f);
 }
 
 // The library completes the file when it is closed but cannot report a write
