@@ -11,14 +11,21 @@
 #include <cstdlib>
 #include <cstring>
 
+// Rows are decoded a block at a time into half_row, which holds up to
+// block_rows rows: the library's compressed chunks span up to 32 rows (PIZ),
+// and one call per block instead of per row saves its per-call set-up.
+static const int block_rows = 32;
+
 struct exrinput_t {
     ImfInputFile *file;
-    ImfRgba *half_row;
+    ImfRgba *half_row; // block_rows rows of halves
     int width;
     int height;
     rgba_t *row;
     int x_min, y_min;
     int failures;
+    int block_first; // first row held in half_row, or -1
+    int block_count; // rows held
 };
 
 exrinput_t *exrinput_new(const char *path)
@@ -47,7 +54,8 @@ exrinput_t *exrinput_new(const char *path)
     in->height = int(height);
     in->x_min = x_min;
     in->y_min = y_min;
-    in->half_row = static_cast<ImfRgba *>(malloc(size_t(width) * sizeof(ImfRgba)));
+    in->block_first = -1;
+    in->half_row = static_cast<ImfRgba *>(malloc(size_t(width) * block_rows * sizeof(ImfRgba)));
     in->row = static_cast<rgba_t *>(malloc(size_t(width) * sizeof(rgba_t)));
     if (!in->half_row || !in->row) {
         fprintf(stderr, "exrinput: Cannot allocate memory.\n");
@@ -72,23 +80,48 @@ int exrinput_get_failures(const exrinput_t *in)
     return in->failures;
 }
 
-const rgba_t *exrinput_get_scanline(exrinput_t *in, int y)
+// Points the library at `dest` for rows starting at y (data-window relative)
+// and decodes `count` rows. The base lies outside the buffer, so it is
+// formed in integer arithmetic.
+static bool read_rows(exrinput_t *in, ImfRgba *dest, int y, int count)
 {
     int w = in->width;
-    // The library addresses pixel (x, v) of the data window at
-    // base + x + v * width; place row y_min + y at half_row. The base lies
-    // outside the row, so it is formed in integer arithmetic.
     int64_t offset = int64_t(in->x_min) + (int64_t(in->y_min) + y) * w;
-    uintptr_t base = uintptr_t(in->half_row) - uintptr_t(offset) * sizeof(ImfRgba);
+    uintptr_t base = uintptr_t(dest) - uintptr_t(offset) * sizeof(ImfRgba);
     ImfInputSetFrameBuffer(in->file, reinterpret_cast<ImfRgba *>(base), 1, w);
-    if (!ImfInputReadPixels(in->file, in->y_min + y, in->y_min + y)) {
-        fprintf(stderr, "exrinput: Cannot read scanline %d: %s\n", y, ImfErrorMessage());
-        memset(in->half_row, 0, size_t(w) * sizeof(ImfRgba));
-        in->failures++;
+    return ImfInputReadPixels(in->file, in->y_min + y, in->y_min + y + count - 1) != 0;
+}
+
+// Decodes the block that holds row y. When the block cannot be decoded
+// whole, its rows are decoded one by one so that only the damaged ones are
+// reported, and delivered as zeros.
+static void load_block(exrinput_t *in, int y)
+{
+    int first = y / block_rows * block_rows;
+    int count = in->height - first < block_rows ? in->height - first : block_rows;
+    in->block_first = first;
+    in->block_count = count;
+    if (read_rows(in, in->half_row, first, count))
+        return;
+    size_t w = size_t(in->width);
+    for (int i = 0; i < count; i++) {
+        ImfRgba *dest = in->half_row + w * i;
+        if (!read_rows(in, dest, first + i, 1)) {
+            fprintf(stderr, "exrinput: Cannot read scanline %d: %s\n", first + i, ImfErrorMessage());
+            memset(dest, 0, w * sizeof(ImfRgba));
+            in->failures++;
+        }
     }
+}
+
+const rgba_t *exrinput_get_scanline(exrinput_t *in, int y)
+{
+    if (in->block_first < 0 || y < in->block_first || y >= in->block_first + in->block_count)
+        load_block(in, y);
+    int w = in->width;
     // Imath's inline conversion gives the same values as ImfHalfToFloat
     // without a library call per sample.
-    const ImfRgba *h = in->half_row;
+    const ImfRgba *h = in->half_row + size_t(w) * (y - in->block_first);
     rgba_t *row = in->row;
     for (int i = 0; i < w; i++) {
         row[i].r = imath_half_to_float(h[i].r);

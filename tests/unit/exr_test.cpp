@@ -192,3 +192,28 @@ TEST(Exr, OutputReplacesItsOwnInputOnlyAtTheEnd)
     EXPECT_EQ(got.at(1, 0).r, 1);
     EXPECT_EQ(files_in(dir.path()), 1u);
 }
+
+TEST(Exr, DamagedRowsAreReportedAndReadAsZeros)
+{
+    temp_dir dir;
+    std::string path = dir / "cut.exr";
+    // Varied content, so that the pixel chunks are most of the file.
+    image img = uniform(64, 64, {0.5, 0.5, 0.5, 1});
+    for (size_t i = 0; i < img.px.size(); i++)
+        img.px[i].r = double((i * 7919) % 1000) / 1000;
+    write_exr(path, img);
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
+
+    exrinput_t *in = exrinput_new(path.c_str());
+    ASSERT_NE(in, nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(exrinput_get_scanline(in, 0)[5].g, 0.5); // intact
+    EXPECT_EQ(exrinput_get_failures(in), 0);
+    const rgba_t *row = exrinput_get_scanline(in, 63);  // cut off
+    EXPECT_EQ(row[5].g, 0);
+    EXPECT_EQ(row[5].a, 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_GT(exrinput_get_failures(in), 0);
+    EXPECT_NE(err.find("exrinput: Cannot read scanline 63"), std::string::npos) << err;
+    exrinput_delete(in);
+}
