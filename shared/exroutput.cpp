@@ -2,6 +2,8 @@
 // temporary file that is renamed over the target once complete.
 #include "exroutput.h"
 
+#include "tempfile.h"
+
 #include <Imath/half.h>
 #include <OpenEXR/ImfCRgbaFile.h>
 
@@ -12,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 struct exroutput_t {
     ImfOutputFile *file;
@@ -37,37 +37,6 @@ std::string library_error(const exroutput_t *out)
          at = text.find(out->tmp_path, at + out->path.size()))
         text.replace(at, out->tmp_path.size(), out->path);
     return text;
-}
-
-// Creates an empty temporary file in the target's directory, with the
-// permissions a new file there would get. Returns false with errno set.
-bool make_temporary(exroutput_t *out)
-{
-    struct stat st;
-    if (stat(out->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
-    std::string dir = ".", base = out->path;
-    size_t slash = out->path.rfind('/');
-    if (slash != std::string::npos) {
-        dir = out->path.substr(0, slash + 1);
-        base = out->path.substr(slash + 1);
-        if (dir.empty())
-            dir = "/";
-    } else {
-        dir = "./";
-    }
-    std::string tmpl = dir + "." + base + ".XXXXXX";
-    int fd = mkstemp(&tmpl[0]);
-    if (fd < 0)
-        return false;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    out->tmp_path = tmpl;
-    return true;
 }
 
 // Rounds to single precision, stores negative, NaN and infinite values as 0,
@@ -100,7 +69,7 @@ void discard(exroutput_t *out)
     if (out->file)
         ImfCloseOutputFile(out->file);
     if (!out->tmp_path.empty())
-        unlink(out->tmp_path.c_str());
+        tempfile_discard(out->tmp_path);
     free(out->half_row);
     delete out;
 }
@@ -130,7 +99,8 @@ exroutput_t *exroutput_new(const char *path, int width, int height)
     ImfHeaderSetDisplayWindow(header, 0, 0, width - 1, height - 1);
     ImfHeaderSetCompression(header, IMF_PIZ_COMPRESSION);
     ImfHeaderSetLineOrder(header, IMF_INCREASING_Y);
-    if (!make_temporary(out)) {
+    out->tmp_path = tempfile_create(path);
+    if (out->tmp_path.empty()) {
         fprintf(stderr, "exroutput: Cannot open image file \"%s\". %s.\n", path, strerror(errno));
         ImfDeleteHeader(header);
         discard(out);
@@ -183,12 +153,13 @@ int exroutput_delete(exroutput_t *out)
         discard(out);
         return 1;
     }
-    if (rename(out->tmp_path.c_str(), out->path.c_str()) != 0) {
+    std::string tmp = out->tmp_path;
+    out->tmp_path.clear();
+    if (tempfile_commit(tmp, out->path.c_str()) != 0) {
         fprintf(stderr, "exroutput: Cannot write %s: %s.\n", out->path.c_str(), strerror(errno));
         discard(out);
         return 1;
     }
-    out->tmp_path.clear();
     discard(out);
     return 0;
 }
