@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds the suite into build/ (programs in build/bin).
-# Extra arguments go to the CMake configure step.
+# Configures and builds the suite (programs in build/bin). BUILD_DIR names
+# another build folder; extra arguments go to the CMake configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build "$@" >/dev/null
-cmake --build build -j"$(nproc)"
+dir=${BUILD_DIR:-build}
+cmake -S . -B "$dir" "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
