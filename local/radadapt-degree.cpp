@@ -1,0 +1,69 @@
+// radadapt-degree: von Kries adaptation in CAT02 space from the local white
+// the blurred image gives (its chromaticity only) towards D65, to a degree D.
+// Usage: radadapt-degree input.exr blur.exr output.exr degree_of_adaptation
+#include <cstdio>
+#include <cstdlib>
+
+#include "adapt.h"
+#include "colour.h"
+#include "prog.h"
+
+static const char prog_name[] = "radadapt";
+
+// The gains' parts that depend only on D: target white x D, and 1 - D.
+struct degree_terms {
+    double dr, dg, db, rest;
+};
+
+static degree_terms degree_terms_of(double d)
+{
+    return {adapt_white_r * d, adapt_white_g * d, adapt_white_b * d, 1.0 - d};
+}
+
+// A blurred pixel of zero luminance divides by zero: NaN or infinite output,
+// which the writer stores as 0.
+static rgba_t adapt_degree_pixel(const rgba_t &px, const rgba_t &blur, const degree_terms &t)
+{
+    double xl, yl, zl, rw, gw, bw;
+    rgb_to_xyz(blur.r, blur.g, blur.b, &xl, &yl, &zl);
+    adapt_cat02(xl / yl, 1.0, zl / yl, &rw, &gw, &bw);
+
+    double x, y, z, rs, gs, bs;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    adapt_cat02(x, y, z, &rs, &gs, &bs);
+    adapt_cat02_inverse((t.dr / rw + t.rest) * rs, (t.dg / gw + t.rest) * gs,
+                        (t.db / bw + t.rest) * bs, &x, &y, &z);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 5) {
+        fputs("Usage: radadapt input.exr blur.exr output.exr degree_of_adaptation\n", stderr);
+        return 1;
+    }
+    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exrinput_ptr blur = prog_open_companion(prog_name, argv[2], in.get());
+    if (!blur)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[3], in.get());
+    if (!out)
+        return 1;
+    double d = atof(argv[4]);
+    fprintf(stderr, "radadapt: Degree of adaptation %.2f\n", d);
+
+    degree_terms t = degree_terms_of(d);
+    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+              [&](const rgba_t &px, const rgba_t &bpx) { return adapt_degree_pixel(px, bpx, t); });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in), std::move(blur));
+}

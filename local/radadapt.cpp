@@ -1,0 +1,64 @@
+// radadapt: re-renders each pixel under the standard 20 % background from
+// the local background the blurred image gives (CIECAM02 forward under the
+// blurred luminance, inverse under Yb = 20).
+// Usage: radadapt input.exr blur.exr output.exr
+#include <cstdio>
+
+#include "ciecam02.h"
+#include "colour.h"
+#include "prog.h"
+
+static const char prog_name[] = "radadapt";
+
+// Forward under background yb, inverse under the fixed conditions.
+static rgba_t adapt_pixel(const rgba_t &px, double yb)
+{
+    double x, y, z, j, c, h;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    ciecam02_forward(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z,
+                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
+                     yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    ciecam02_inverse(&x, &y, &z, j, c, h,
+                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
+                     ciecam02_yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    rgba_t out;
+    xyz_to_rgb(x / 100.0, y / 100.0, z / 100.0, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 4) {
+        fputs("Usage: radadapt input.exr blur.exr output.exr\n", stderr);
+        return 1;
+    }
+    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exrinput_ptr blur = prog_open_companion(prog_name, argv[2], in.get());
+    if (!blur)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[3], in.get());
+    if (!out)
+        return 1;
+
+    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+              [](const rgba_t &px, const rgba_t &bpx) {
+                  // A background of 0 would make the model divide by zero: a
+                  // non-positive luminance takes the background of 1 % (a NaN
+                  // one passes through unwarned).
+                  double yl = rgb_luminance(bpx.r, bpx.g, bpx.b);
+                  if (yl <= 0) {
+                      fputs("warning\n", stderr);
+                      return adapt_pixel(px, 1.0);
+                  }
+                  return adapt_pixel(px, 100.0 * yl);
+              });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in), std::move(blur));
+}

@@ -1,0 +1,51 @@
+// radappear-cone: appearance-model tone mapping, each cone response of the
+// scaled input raised (sign kept) to k FL(m Y) of the blurred luminance Y.
+// Usage: radappear-cone [-m mval] [-c cval] [-k kval] [-l lval] input.exr blur.exr output.exr
+#include <cstdio>
+
+#include "appear.h"
+#include "colour.h"
+#include "prog.h"
+
+static const char prog_name[] = "radappear";
+
+// The result keeps the input scale c.
+static rgba_t appear_cone_pixel(const rgba_t &px, const rgba_t &blur, const appear_params &p)
+{
+    double gamma = appear_gamma(p, rgb_luminance(blur.r, blur.g, blur.b));
+    double x, y, z, l, m, s;
+    rgb_to_xyz(p.c * px.r, p.c * px.g, p.c * px.b, &x, &y, &z);
+    xyz_to_lms(x, y, z, &l, &m, &s);
+    lms_to_xyz(signed_pow(l, gamma), signed_pow(m, gamma), signed_pow(s, gamma), &x, &y, &z);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    appear_params p = {100.0, 100.0, 0.5882352941176471, 0.0001};
+    int first = appear_parse(argc, argv, &p);
+    if (!first)
+        return 1;
+    appear_print_params(p);
+    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exrinput_ptr blur = prog_open_companion(prog_name, argv[first + 1], in.get());
+    if (!blur)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 2], in.get());
+    if (!out)
+        return 1;
+
+    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+              [&](const rgba_t &px, const rgba_t &bpx) { return appear_cone_pixel(px, bpx, p); });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in), std::move(blur));
+}

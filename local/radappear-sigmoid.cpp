@@ -1,0 +1,61 @@
+// radappear-sigmoid: a fixed sigmoid on the cone responses, w / (w + 0.5^0.73)
+// with w = v^0.73 (sign kept). It takes radappear's command line; the blurred
+// image must exist and match the input, but neither it nor the options
+// change the result.
+// Usage: radappear-sigmoid [-m mval] [-c cval] [-k kval] [-l lval] input.exr blur.exr output.exr
+#include <cstdio>
+
+#include "appear.h"
+#include "colour.h"
+#include "prog.h"
+
+static const char prog_name[] = "radappear";
+
+// A response of exactly -0.5 divides by zero; the writer stores the
+// infinity as 0.
+static double sigmoid(double v)
+{
+    const double sigma = 0.6029039138453802; // 0.5^0.73: a response of 0.5 maps to 0.5
+    double w = signed_pow(v, 0.73);
+    return w / (w + sigma);
+}
+
+// The 0.73 power is not undone before converting back.
+static rgba_t appear_sigmoid_pixel(const rgba_t &px)
+{
+    double x, y, z, l, m, s;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    xyz_to_lms(x, y, z, &l, &m, &s);
+    lms_to_xyz(sigmoid(l), sigmoid(m), sigmoid(s), &x, &y, &z);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    appear_params p = {1000.0, 100.0, 0.5882352941176471, 0.3};
+    int first = appear_parse(argc, argv, &p);
+    if (!first)
+        return 1;
+    appear_print_params(p);
+    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exrinput_ptr blur = prog_open_companion(prog_name, argv[first + 1], in.get());
+    if (!blur)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 2], in.get());
+    if (!out)
+        return 1;
+
+    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+              [](const rgba_t &px, const rgba_t &) { return appear_sigmoid_pixel(px); });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in), std::move(blur));
+}

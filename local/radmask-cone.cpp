@@ -1,0 +1,52 @@
+// radmask-cone: nonlinear masking of the cone responses L, M, S, the power
+// set by the luminance of the blurred image at the same position.
+// Usage: radmask-cone input.exr blur.exr output.exr
+#include <cmath>
+#include <cstdio>
+
+#include "colour.h"
+#include "mask.h"
+#include "prog.h"
+
+static const char prog_name[] = "radmask";
+
+// Plain pow on the cone responses: a negative one gives NaN unless gamma is
+// a whole number.
+static rgba_t mask_cone_pixel(const rgba_t &px, const rgba_t &blur)
+{
+    double gamma = mask_gamma(rgb_luminance(blur.r, blur.g, blur.b));
+    double x, y, z, l, m, s;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    xyz_to_lms(x, y, z, &l, &m, &s);
+    lms_to_xyz(std::pow(l, gamma), std::pow(m, gamma), std::pow(s, gamma), &x, &y, &z);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 4) {
+        fputs("Usage: radmask input.exr blur.exr output.exr\n", stderr);
+        return 1;
+    }
+    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exrinput_ptr blur = prog_open_companion(prog_name, argv[2], in.get());
+    if (!blur)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[3], in.get());
+    if (!out)
+        return 1;
+
+    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+              mask_cone_pixel);
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in), std::move(blur));
+}

@@ -1,0 +1,104 @@
+// radmask-modes: nonlinear masking with a choice of mask source (test:
+// 0 luminance, 1 IPT intensity, otherwise CIECAM02 lightness of the blurred
+// pixel) and of target (test2: 0 R, G, B, 1 IPT intensity, otherwise
+// CIECAM02 lightness J).
+// Usage: radmask-modes input.exr blur.exr output.exr test test2
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ciecam02.h"
+#include "colour.h"
+#include "mask.h"
+#include "prog.h"
+
+static const char prog_name[] = "radmask";
+
+static double ipt_intensity(double r, double g, double b)
+{
+    double x, y, z, i, p, t;
+    rgb_to_xyz(r, g, b, &x, &y, &z);
+    xyz_to_ipt(&i, &p, &t, x, y, z);
+    return i;
+}
+
+static double mask_source(const rgba_t &blur, int test)
+{
+    if (test == 0)
+        return rgb_luminance(blur.r, blur.g, blur.b);
+    if (test == 1)
+        return ipt_intensity(blur.r, blur.g, blur.b);
+    return srgb_lightness(blur.r, blur.g, blur.b);
+}
+
+// IPT intensity raised with plain pow; ipt_to_xyz drops the signs of the
+// nonlinear cone responses.
+static rgba_t mask_ipt(const rgba_t &px, double gamma)
+{
+    double x, y, z, i, p, t;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    xyz_to_ipt(&i, &p, &t, x, y, z);
+    ipt_to_xyz(&x, &y, &z, std::pow(i, gamma), p, t);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+// CIECAM02 lightness raised as J/100 under the fixed viewing conditions;
+// chroma and hue are kept.
+static rgba_t mask_lightness(const rgba_t &px, double gamma)
+{
+    double x, y, z, j, c, h;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    ciecam02_forward(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z,
+                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
+                     ciecam02_yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    ciecam02_inverse(&x, &y, &z, 100.0 * std::pow(j / 100.0, gamma), c, h,
+                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
+                     ciecam02_yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    rgba_t out;
+    xyz_to_rgb(x / 100.0, y / 100.0, z / 100.0, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+static rgba_t mask_modes_pixel(const rgba_t &px, const rgba_t &blur, int test, int test2)
+{
+    double gamma = mask_gamma(mask_source(blur, test));
+    if (test2 == 0)
+        return mask_rgb(px, gamma);
+    if (test2 == 1)
+        return mask_ipt(px, gamma);
+    return mask_lightness(px, gamma);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 6) {
+        fputs("Usage: radmask input.exr blur.exr output.exr test test2\n", stderr);
+        return 1;
+    }
+    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exrinput_ptr blur = prog_open_companion(prog_name, argv[2], in.get());
+    if (!blur)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[3], in.get());
+    if (!out)
+        return 1;
+    int test = atoi(argv[4]);
+    int test2 = atoi(argv[5]);
+    fprintf(stderr, "test %d\n", test);
+    fprintf(stderr, "test2 %d\n", test2);
+
+    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+              [&](const rgba_t &px, const rgba_t &bpx) { return mask_modes_pixel(px, bpx, test, test2); });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in), std::move(blur));
+}
