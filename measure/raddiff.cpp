@@ -1,0 +1,70 @@
+// raddiff: reports the smallest, mean and largest absolute difference of
+// luminance, red, green and blue between two images of the same size.
+// Usage: raddiff input1.exr input2.exr
+#include <cmath>
+#include <cstdio>
+
+#include "colour.h"
+#include "prog.h"
+
+static const char prog_name[] = "raddiff";
+
+// Running extremes and sum of one kind of difference.
+struct diff_stat {
+    double min = 1.7976931348623157e308;
+    double max = -1.7976931348623157e308;
+    double sum = 0;
+};
+
+// Adds d; a difference that is not a number enters the sum only.
+static void diff_add(diff_stat *st, double d)
+{
+    st->sum += d;
+    if (d > st->max)
+        st->max = d;
+    if (d < st->min)
+        st->min = d;
+}
+
+// The four differences of one pair of pixels: luminance, R, G, B.
+static void diff_pixel(diff_stat st[4], const rgba_t &a, const rgba_t &b)
+{
+    diff_add(&st[0], std::fabs(rgb_luminance(a.r, a.g, a.b) - rgb_luminance(b.r, b.g, b.b)));
+    diff_add(&st[1], std::fabs(a.r - b.r));
+    diff_add(&st[2], std::fabs(a.g - b.g));
+    diff_add(&st[3], std::fabs(a.b - b.b));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fputs("Usage: raddiff input1.exr input2.exr\n", stderr);
+        return 1;
+    }
+    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
+    if (!in)
+        return 1;
+    exrinput_ptr other = prog_open_companion(prog_name, argv[2], in.get());
+    if (!other)
+        return 1;
+    int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
+    printf("%s: %s [%dx%d]\n", prog_name, argv[2], w, h);
+
+    diff_stat st[4];
+    for (int y = 0; y < h; y++) {
+        const rgba_t *a = exrinput_get_scanline(in.get(), y);
+        const rgba_t *b = exrinput_get_scanline(other.get(), y);
+        prog_progress(prog_name, "Comparing scanline", y, 10);
+        for (int x = 0; x < w; x++)
+            diff_pixel(st, a[x], b[x]);
+    }
+    fprintf(stderr, "\nraddiff: Done.\n\n");
+
+    double n = double(w) * h;
+    printf("  Luminance min is %7.3f, avg %7.3f, max %7.3f\n", st[0].min, st[0].sum / n, st[0].max);
+    printf("  Red       min is %7.3f, avg %7.3f, max %7.3f\n", st[1].min, st[1].sum / n, st[1].max);
+    printf("  Green     min is %7.3f, avg %7.3f, max %7.3f\n", st[2].min, st[2].sum / n, st[2].max);
+    printf("  Blue      min is %7.3f, avg %7.3f, max %7.3f\n\n", st[3].min, st[3].sum / n,
+           st[3].max);
+    return prog_close(nullptr, std::move(in), std::move(other));
+}
