@@ -51,24 +51,6 @@ double decompress(double fl, double u)
     return (100.0 / fl) * std::pow(27.13 * v / (400.0 - v), 2.380952380952381);
 }
 
-// The viewing-condition terms every forward and inverse call derives afresh.
-struct viewing {
-    double n, d, fl, nbb, z, rw, gw, bw, aw;
-};
-
-viewing viewing_terms(double xw, double yw, double zw, double yb, double la, double f)
-{
-    viewing v;
-    v.n = yb / yw;
-    v.d = f * (1.0 - 0.2777777777777778 * std::exp((-la - 42.0) / 92.0));
-    v.fl = ciecam02_fl(la);
-    v.nbb = 0.725 * std::pow(1.0 / v.n, 0.2);
-    v.z = 1.48 + std::sqrt(v.n);
-    cat02(xw, yw, zw, &v.rw, &v.gw, &v.bw);
-    v.aw = ciecam02_white_response(xw, yw, zw, v.d, v.fl, v.nbb);
-    return v;
-}
-
 } // namespace
 
 double ciecam02_white_response(double xw, double yw, double zw, double d, double fl, double nbb)
@@ -83,11 +65,40 @@ double ciecam02_white_response(double xw, double yw, double zw, double d, double
     return (2.0 * compress(fl, rp) + compress(fl, gp) + 0.05 * compress(fl, bp) - 0.305) * nbb;
 }
 
+ciecam02_conditions ciecam02_prepare(double xw, double yw, double zw, double yb, double la,
+                                     double f, double c, double nc)
+{
+    ciecam02_conditions v;
+    v.xw = xw, v.yw = yw, v.zw = zw, v.c = c, v.nc = nc;
+    v.n = yb / yw;
+    v.d = f * (1.0 - 0.2777777777777778 * std::exp((-la - 42.0) / 92.0));
+    v.fl = ciecam02_fl(la);
+    v.nbb = 0.725 * std::pow(1.0 / v.n, 0.2);
+    v.z = 1.48 + std::sqrt(v.n);
+    cat02(xw, yw, zw, &v.rw, &v.gw, &v.bw);
+    v.aw = ciecam02_white_response(xw, yw, zw, v.d, v.fl, v.nbb);
+    v.chroma_scale = std::pow(1.64 - std::pow(0.29, v.n), 0.73);
+    return v;
+}
+
 void ciecam02_forward(double *j, double *c, double *h, double x, double y, double z,
                       double xw, double yw, double zw, double yb, double la,
                       double f, double cc, double nc)
 {
-    viewing v = viewing_terms(xw, yw, zw, yb, la, f);
+    ciecam02_forward_prepared(j, c, h, x, y, z, ciecam02_prepare(xw, yw, zw, yb, la, f, cc, nc));
+}
+
+void ciecam02_inverse(double *x, double *y, double *z, double j, double c, double h,
+                      double xw, double yw, double zw, double yb, double la,
+                      double f, double cc, double nc)
+{
+    ciecam02_inverse_prepared(x, y, z, j, c, h, ciecam02_prepare(xw, yw, zw, yb, la, f, cc, nc));
+}
+
+void ciecam02_forward_prepared(double *j, double *c, double *h, double x, double y, double z,
+                               const ciecam02_conditions &v)
+{
+    double yw = v.yw, cc = v.c, nc = v.nc;
 
     double r, g, b;
     cat02(x, y, z, &r, &g, &b);
@@ -116,22 +127,19 @@ void ciecam02_forward(double *j, double *c, double *h, double x, double y, doubl
     double t = 961.5384615384615 * nc * v.nbb * e * std::sqrt(a * a + bb * bb) /
                (ra + ga + 1.05 * ba);
     *j = lightness;
-    *c = std::pow(t, 0.9) * std::sqrt(lightness / 100.0) *
-         std::pow(1.64 - std::pow(0.29, v.n), 0.73);
+    *c = std::pow(t, 0.9) * std::sqrt(lightness / 100.0) * v.chroma_scale;
     *h = hue;
 }
 
-void ciecam02_inverse(double *x, double *y, double *z, double j, double c, double h,
-                      double xw, double yw, double zw, double yb, double la,
-                      double f, double cc, double nc)
+void ciecam02_inverse_prepared(double *x, double *y, double *z, double j, double c, double h,
+                               const ciecam02_conditions &v)
 {
-    viewing v = viewing_terms(xw, yw, zw, yb, la, f);
+    double yw = v.yw, cc = v.c, nc = v.nc;
 
     double hr = h * M_PI / 180.0;
     double p1 = 961.5384615384615 * nc * v.nbb * (std::cos(hr + 2.0) + 3.8);
     double achromatic = v.aw * std::pow(j / 100.0, 1.0 / (cc * v.z));
-    double t = std::pow(c / (std::pow(1.64 - std::pow(0.29, v.n), 0.73) * std::sqrt(j / 100.0)),
-                        1.1111111111111112);
+    double t = std::pow(c / (v.chroma_scale * std::sqrt(j / 100.0)), 1.1111111111111112);
     double p2 = (achromatic / v.nbb + 0.305) * 0.32787;
 
     // The two constants are -(0.32145 - 0.63507 - 1.05 * 0.15681) and
@@ -164,13 +172,19 @@ void ciecam02_inverse(double *x, double *y, double *z, double j, double c, doubl
     cat02_inverse(r, g, b2, x, y, z);
 }
 
+const ciecam02_conditions &ciecam02_fixed()
+{
+    static const ciecam02_conditions fixed =
+        ciecam02_prepare(ciecam02_white_x, ciecam02_white_y, ciecam02_white_z, ciecam02_yb,
+                         ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    return fixed;
+}
+
 double srgb_lightness(double r, double g, double b)
 {
     double x, y, z;
     rgb_to_xyz(r, g, b, &x, &y, &z);
     double j, c, h;
-    ciecam02_forward(&j, &c, &h, x * 100.0, y * 100.0, z * 100.0,
-                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
-                     ciecam02_yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    ciecam02_forward_prepared(&j, &c, &h, x * 100.0, y * 100.0, z * 100.0, ciecam02_fixed());
     return j / 100.0;
 }

@@ -43,6 +43,26 @@ void ciecam02_inverse(double *x, double *y, double *z, double j, double c, doubl
                       double xw, double yw, double zw, double yb, double la,
                       double f, double cc, double nc);
 
+// The viewing-condition terms a forward or inverse call derives from its
+// white, background, adapting luminance and surround. Computing them once
+// for conditions that do not change gives results identical to the calls
+// above, which derive them afresh every time.
+struct ciecam02_conditions {
+    double xw, yw, zw, c, nc;
+    double n, d, fl, nbb, z, rw, gw, bw, aw;
+    double chroma_scale; // (1.64 - 0.29^n)^0.73
+};
+
+ciecam02_conditions ciecam02_prepare(double xw, double yw, double zw, double yb, double la,
+                                     double f, double c, double nc);
+void ciecam02_forward_prepared(double *j, double *c, double *h, double x, double y, double z,
+                               const ciecam02_conditions &v);
+void ciecam02_inverse_prepared(double *x, double *y, double *z, double j, double c, double h,
+                               const ciecam02_conditions &v);
+
+// The suite's fixed viewing conditions, prepared once.
+const ciecam02_conditions &ciecam02_fixed();
+
 // Lightness J / 100 of a linear RGB colour (1.0 = white) under the fixed
 // viewing conditions.
 double srgb_lightness(double r, double g, double b);

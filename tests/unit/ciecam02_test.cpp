@@ -84,3 +84,23 @@ TEST(Ciecam02, WhiteKeepsFullLightnessUnderAnyBackground)
         EXPECT_NEAR(j, 100, 1e-9) << "Yb " << yb;
     }
 }
+
+TEST(Ciecam02, PreparedConditionsGiveIdenticalResults)
+{
+    ciecam02_conditions v = ciecam02_prepare(95.05, 100, 108.88, 35, 318.31, 1, 0.69, 1);
+    const double samples[][3] = {{19.31, 23.93, 10.14}, {95.05, 100, 108.88}, {5, 3, 40}};
+    for (const auto &s : samples) {
+        double j1, c1, h1, j2, c2, h2;
+        ciecam02_forward(&j1, &c1, &h1, s[0], s[1], s[2], 95.05, 100, 108.88, 35, 318.31, 1, 0.69, 1);
+        ciecam02_forward_prepared(&j2, &c2, &h2, s[0], s[1], s[2], v);
+        EXPECT_EQ(j1, j2);
+        EXPECT_EQ(c1, c2);
+        EXPECT_EQ(h1, h2);
+        double x1, y1, z1, x2, y2, z2;
+        ciecam02_inverse(&x1, &y1, &z1, j1, c1, h1, 95.05, 100, 108.88, 35, 318.31, 1, 0.69, 1);
+        ciecam02_inverse_prepared(&x2, &y2, &z2, j1, c1, h1, v);
+        EXPECT_EQ(x1, x2);
+        EXPECT_EQ(y1, y2);
+        EXPECT_EQ(z1, z2);
+    }
+}
