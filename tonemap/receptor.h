@@ -52,4 +52,11 @@ inline double receptor_response(double i, double sigma)
     return i / (i + sigma);
 }
 
+// The response solved for the signal: I = sigma V / (1 - V). A response of
+// exactly 1 gives an infinite signal, one above 1 a negative signal.
+inline double receptor_inverse(double v, double sigma)
+{
+    return sigma * v / (1 - v);
+}
+
 #endif

@@ -1,0 +1,60 @@
+// radconereceptor: photoreceptor tone mapping of the cone responses L, M and
+// S, each cone adapted to its own signal. -a is accepted, clamped and
+// reported but does not enter the mapping.
+// Usage: radconereceptor [-f fval] [-m mval] [-a aval] input.exr output.exr
+#include <cmath>
+#include <cstdio>
+
+#include "colour.h"
+#include "prog.h"
+#include "receptor.h"
+
+static const char prog_name[] = "radconereceptor";
+static const char usage[] =
+    "Usage: radconereceptor [-f fval] [-m mval] [-a aval] input.exr output.exr\n";
+
+// Compresses each cone response C against sigma_C = (f' C)^m, its own value;
+// alpha passes through.
+static rgba_t conereceptor_pixel(const rgba_t &px, const receptor_params &p)
+{
+    double x, y, z, l, m, s;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    xyz_to_lms(x, y, z, &l, &m, &s);
+    double sigma_l = std::pow(p.f_prime * l, p.m);
+    double sigma_m = std::pow(p.f_prime * m, p.m);
+    double sigma_s = std::pow(p.f_prime * s, p.m);
+    lms_to_xyz(receptor_response(l, sigma_l), receptor_response(m, sigma_m),
+               receptor_response(s, sigma_s), &x, &y, &z);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    receptor_params p;
+    int first = receptor_parse(argc, argv, "f:m:a:", 2, usage, &p);
+    if (!first)
+        return 1;
+    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], in.get());
+    if (!out)
+        return 1;
+    receptor_clamp(&p);
+    fprintf(stderr, "%s: Using f=%.3f, m=%.3f, and a=%.3f\n", prog_name, p.f, p.m, p.a);
+
+    receptor_stats st = receptor_scan(prog_name, in.get(), 1);
+    if (receptor_settle(&p, st))
+        fprintf(stderr, "%s: Calculated m value is %f\n", prog_name, p.m);
+    prog_map(prog_name, in.get(), out.get(), row.get(), "Correcting scanline", 10,
+             [&](const rgba_t &px) { return conereceptor_pixel(px, p); });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in));
+}

@@ -1,0 +1,59 @@
+// radreceptor-cone: global photoreceptor tone mapping of the cone responses
+// L, M and S against one luminance-based semi-saturation value. Prints under
+// the name radreceptor. -c is accepted, clamped and reported but does not
+// enter the mapping.
+// Usage: radreceptor [-f fval] [-m mval] [-c cval] [-a aval] input.exr output.exr
+#include <cmath>
+#include <cstdio>
+
+#include "colour.h"
+#include "prog.h"
+#include "receptor.h"
+
+static const char prog_name[] = "radreceptor";
+static const char usage[] =
+    "Usage: radreceptor [-f fval] [-m mval] [-c cval] [-a aval] input.exr output.exr\n";
+
+// Compresses L, M and S against sigma = (f' (a Y + (1 - a) avg))^m, one value
+// for the three cones; alpha passes through.
+static rgba_t receptor_cone_pixel(const rgba_t &px, const receptor_params &p, double average)
+{
+    double x, y, z, l, m, s;
+    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
+    xyz_to_lms(x, y, z, &l, &m, &s);
+    double sigma = std::pow(p.f_prime * (p.a * y + (1 - p.a) * average), p.m);
+    lms_to_xyz(receptor_response(l, sigma), receptor_response(m, sigma),
+               receptor_response(s, sigma), &x, &y, &z);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = px.a;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    receptor_params p;
+    int first = receptor_parse(argc, argv, "f:m:c:a:", 2, usage, &p);
+    if (!first)
+        return 1;
+    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], in.get());
+    if (!out)
+        return 1;
+    receptor_clamp(&p);
+    fprintf(stderr, "%s: Using f=%.3f, m=%.3f, c=%.3f and a=%.3f\n", prog_name, p.f, p.m, p.c,
+            p.a);
+
+    receptor_stats st = receptor_scan(prog_name, in.get(), 10);
+    receptor_settle(&p, st);
+    prog_map(prog_name, in.get(), out.get(), row.get(), "Correcting scanline", 10,
+             [&](const rgba_t &px) { return receptor_cone_pixel(px, p, st.average); });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in));
+}
