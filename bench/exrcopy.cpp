@@ -1,41 +1,55 @@
-// exrcopy: the floor the suite's programs are measured against. Copies an
-// EXR image through the suite's own reader and writer, optionally after a
-// statistics pass that reads every row once more.
-// Usage: exrcopy [-2] input.exr output.exr
+// exrcopy: the floor the suite's programs are measured against. Reads an EXR
+// image through the suite's own reader `passes` times (the last pass also
+// writes it through the suite's writer, unless -n is given).
+// Usage: exrcopy [-p passes] [-n] input.exr [output.exr]
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <unistd.h>
 
 #include "prog.h"
 
 static const char prog_name[] = "exrcopy";
+static const char usage[] = "Usage: exrcopy [-p passes] [-n] input.exr [output.exr]\n";
 
 int main(int argc, char **argv)
 {
-    bool two_pass = argc > 1 && strcmp(argv[1], "-2") == 0;
-    int first = two_pass ? 2 : 1;
-    if (argc - first < 2) {
-        fprintf(stderr, "Usage: exrcopy [-2] input.exr output.exr\n");
+    int passes = 1;
+    bool write = true;
+    int opt;
+    while ((opt = getopt(argc, argv, "p:n")) != -1) {
+        if (opt == 'p')
+            passes = atoi(optarg);
+        else if (opt == 'n')
+            write = false;
+        else {
+            fputs(usage, stderr);
+            return 1;
+        }
+    }
+    if (argc - optind < (write ? 2 : 1) || passes < 1) {
+        fputs(usage, stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
+    exrinput_ptr in = prog_open_input(prog_name, argv[optind]);
     if (!in)
         return 1;
     row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
     if (!row)
         return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], in.get());
-    if (!out)
+    exroutput_ptr out;
+    if (write && !(out = prog_create_output(prog_name, argv[optind + 1], in.get())))
         return 1;
-    if (two_pass) {
-        double sum = 0;
+    int w = exrinput_get_width(in.get());
+    double sum = 0;
+    for (int p = 0; p < (write ? passes - 1 : passes); p++)
         prog_scan(prog_name, in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
-            for (int x = 0, w = exrinput_get_width(in.get()); x < w; x++)
+            for (int x = 0; x < w; x++)
                 sum += src[x].g;
         });
-        fprintf(stderr, "\n%s: sum %g\n", prog_name, sum);
-    }
-    prog_map(prog_name, in.get(), out.get(), row.get(), "Writing", 10,
-             [](const rgba_t &px) { return px; });
+    if (write)
+        prog_map(prog_name, in.get(), out.get(), row.get(), "Writing", 10,
+                 [](const rgba_t &px) { return px; });
+    fprintf(stderr, "\n%s: sum %g\n", prog_name, sum);
     prog_done(prog_name);
     return prog_close(std::move(out), std::move(in));
 }

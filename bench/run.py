@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Times every program of the suite against the floor of the same pass count.
+
+For each image size the runner makes a test image by tiling the bundled
+photograph, then for each program runs it and its floor (exrcopy with the
+same number of decodes, writing or not as the program does) alternately,
+A B A B ..., and reports the median of the pair-by-pair time ratios, the
+program's throughput and its peak resident memory. With --peer it also
+times oiiotool (single thread) on the same work. Results go to a Markdown
+table. No figure is asserted: this measures, it does not test.
+"""
+import argparse
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+SIZES = {"tiny": (256, 128), "2": (2048, 1024), "8": (4096, 2048), "32": (8192, 4096)}
+
+# program: (arguments, decodes of the input images, writes an EXR)
+# {in} the test image, {blur} a second image of the same size, {out} the
+# output; converters take their own formats.
+PROGRAMS = {
+    "radreceptor": ("{in} {out}", 2, True),
+    "radreceptor-rgb": ("{in} {out}", 2, True),
+    "radreceptor-cone": ("{in} {out}", 2, True),
+    "radconereceptor": ("{in} {out}", 2, True),
+    "radhybrid": ("-m 0.7 {in} {blur} {out}", 3, True),
+    "radhybrid-inverse": ("-m 0.7 {in} {blur} {out}", 3, True),
+    "radmask": ("{in} {blur} {out}", 2, True),
+    "radmask-cone": ("{in} {blur} {out}", 2, True),
+    "radmask-modes": ("{in} {blur} {out} 1 1", 2, True),
+    "radappear": ("{in} {blur} {out}", 2, True),
+    "radappear-cone": ("{in} {blur} {out}", 2, True),
+    "radappear-sigmoid": ("{in} {blur} {out}", 2, True),
+    "radadapt": ("{in} {blur} {out}", 2, True),
+    "radadapt-degree": ("{in} {blur} {out} 0.5", 2, True),
+    "radsoften": ("{in} {out} 0.05", 1, True),
+    "radrescale": ("{in} {out}", 2, True),
+    "radrescale-max": ("{in} {out}", 2, True),
+    "radclamp": ("{in} {out}", 3, True),
+    "radconegamma": ("-n 0.73 {in} {out}", 1, True),
+    "radbright": ("{in} {out}", 1, True),
+    "radtristim": ("{in} {out}", 1, True),
+    "radmean": ("{in} {out}", 1, True),
+    "radraster": ("{png} {out}", 0, True),
+    "radexport": ("{in} {pngout}", 1, False),
+    "radjfif": ("{jpg} {out}", 0, True),
+    "radpixmap": ("{ppm} {out}", 0, True),
+    "radraster-raw": ("{raw} {out}", 0, True),
+    "raddiff": ("{in} {blur}", 2, False),
+    "radsurvey": ("{in} {txt} 100", 1, False),
+}
+
+
+def run_once(argv):
+    """Runs argv, returns (seconds, peak resident KB)."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        raise RuntimeError("failed: " + " ".join(argv))
+    return elapsed, usage.ru_maxrss
+
+
+def paired(a, b, runs):
+    """Alternates a and b; returns median a time, median b time, median a/b,
+    and the peak memory of each."""
+    ta, tb, ratios, ma, mb = [], [], [], 0, 0
+    for _ in range(runs):
+        x, mx = run_once(a)
+        y, my = run_once(b)
+        ta.append(x)
+        tb.append(y)
+        ratios.append(x / y)
+        ma, mb = max(ma, mx), max(mb, my)
+    return statistics.median(ta), statistics.median(tb), statistics.median(ratios), ma, mb
+
+
+def floor_command(bench, decodes, writes, image, out):
+    if decodes == 0:
+        # converters: the floor is writing an image of the same size
+        return [bench + "/exrcopy", "-p", "1", image, out]
+    argv = [bench + "/exrcopy", "-p", str(decodes)]
+    return argv + ([image, out] if writes else ["-n", image])
+
+
+def machine():
+    cpu = "unknown"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    return "%s, %d cores, %s" % (cpu, os.cpu_count(), platform.platform())
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--build", default="build", help="build folder (default build)")
+    ap.add_argument("--sizes", default="2,32", help="image sizes in MP: tiny,2,8,32")
+    ap.add_argument("--runs", type=int, default=5, help="pairs per measurement")
+    ap.add_argument("--programs", default="", help="comma-separated subset")
+    ap.add_argument("--peer", action="store_true", help="also time oiiotool")
+    ap.add_argument("--work", default="/tmp/radsuite-bench", help="scratch folder")
+    ap.add_argument("--out", default="", help="write the Markdown table here")
+    args = ap.parse_args()
+
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    build = os.path.join(root, args.build)
+    bindir, bench = build + "/bin", build + "/bench"
+    os.makedirs(args.work, exist_ok=True)
+    programs = [p for p in PROGRAMS if not args.programs or p in args.programs.split(",")]
+    oiiotool = shutil.which("oiiotool") if args.peer else None
+
+    lines = ["| size | program | MP/s | ratio to floor | floor | peak MB | floor peak MB |",
+             "|---|---|---|---|---|---|---|"]
+    peer_lines = ["| size | work | suite s | oiiotool s | speed-up | suite MB | oiiotool MB |",
+                  "|---|---|---|---|---|---|---|"]
+    for size in args.sizes.split(","):
+        w, h = SIZES[size]
+        mp = w * h / 1e6
+        d = os.path.join(args.work, size)
+        os.makedirs(d, exist_ok=True)
+        f = {"in": d + "/in.exr", "blur": d + "/blur.exr", "out": d + "/out.exr",
+             "pngout": d + "/out.png", "txt": d + "/hist.txt",
+             "png": d + "/in.png", "jpg": d + "/in.jpg", "ppm": d + "/in.ppm", "raw": d + "/in.raw"}
+        photo = os.path.join(root, "data/forest.exr")
+        if not os.path.exists(f["in"]):
+            subprocess.run([bench + "/makeimages", photo, f["in"], str(w), str(h)], check=True)
+            subprocess.run([bench + "/makeimages", photo, f["blur"], str(w), str(h)], check=True)
+            subprocess.run([bench + "/makeformats", f["in"], d + "/in"], check=True)
+        for name in programs:
+            template, decodes, writes = PROGRAMS[name]
+            argv = [bindir + "/" + name] + template.format(**f).split()
+            floor = floor_command(bench, decodes, writes, f["in"], d + "/floor.exr")
+            runs = 1 if name == "radsoften" and size == "32" else args.runs
+            pixels = 768 * 512 / 1e6 if name == "radraster-raw" else mp
+            if name == "radraster-raw":
+                floor = [bench + "/exrcopy", "-p", "1", d + "/raw-size.exr", d + "/floor.exr"]
+                if not os.path.exists(d + "/raw-size.exr"):
+                    subprocess.run([bench + "/makeimages", photo, d + "/raw-size.exr", "768", "512"],
+                                   check=True)
+            ta, tb, ratio, ma, mb = paired(argv, floor, runs)
+            lines.append("| %s MP | %s | %.2f | %.2f | exrcopy -p %d%s | %.1f | %.1f |" % (
+                size, name, pixels / ta, ratio, max(decodes, 1), "" if writes else " -n",
+                ma / 1024, mb / 1024))
+            print(lines[-1], flush=True)
+        if oiiotool:
+            copy = [oiiotool, "--threads", "1", f["in"], "-d", "half", "--compression", "piz",
+                    "-o", d + "/peer.exr"]
+            ta, tb, ratio, ma, mb = paired([bindir + "/radbright", f["in"], f["out"]], copy,
+                                           args.runs)
+            peer_lines.append("| %s MP | one-pass copy (radbright) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
+                              % (size, ta, tb, tb / ta, ma / 1024, mb / 1024))
+            print(peer_lines[-1], flush=True)
+            # radsoften's Gaussian has sigma s/sqrt(2); oiiotool's gaussian
+            # filter of width W has sigma W/4.
+            s = int(w * 0.05 + 1) - 1
+            width = 4 * s / 2 ** 0.5
+            blur = [oiiotool, "--threads", "1", f["in"], "--blur", "%.1fx%.1f" % (width, width),
+                    "-d", "half", "--compression", "piz", "-o", d + "/peer.exr"]
+            runs = 1 if size == "32" else args.runs
+            ta, tb, ratio, ma, mb = paired([bindir + "/radsoften", f["in"], f["out"], "0.05"], blur,
+                                           runs)
+            peer_lines.append("| %s MP | blur 0.05 (radsoften) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
+                              % (size, ta, tb, tb / ta, ma / 1024, mb / 1024))
+            print(peer_lines[-1], flush=True)
+
+    text = "Machine: %s\n\n" % machine() + "\n".join(lines) + "\n"
+    if oiiotool:
+        text += "\n" + "\n".join(peer_lines) + "\n"
+    if args.out:
+        with open(args.out, "w") as out:
+            out.write(text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
