@@ -1,0 +1,142 @@
+// JPEG reader: libjpeg decodes row by row into one buffer of the whole
+// image; its fatal errors return through setjmp/longjmp to jpeginput_new,
+// which releases everything.
+#include "jpeginput.h"
+
+#include <csetjmp>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+struct jpeginput_t {
+    int width;
+    int height;
+    unsigned char *pixels;
+};
+
+namespace {
+
+// libjpeg's standard error manager with the return point of jpeginput_new.
+struct error_manager {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+    void (*std_emit_message)(j_common_ptr, int);
+};
+
+// Prints libjpeg's error text, then returns to jpeginput_new.
+[[noreturn]] void jpeginput_error_exit(j_common_ptr cinfo)
+{
+    (*cinfo->err->output_message)(cinfo);
+    longjmp(reinterpret_cast<error_manager *>(cinfo->err)->jump, 1);
+}
+
+// libjpeg only warns when the file ends early and then delivers grey rows
+// for the missing data; a damaged file must not pass for a whole image, so
+// that warning is made fatal. Other warnings take the standard path.
+void emit_message(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+        (*cinfo->err->error_exit)(cinfo);
+    reinterpret_cast<error_manager *>(cinfo->err)->std_emit_message(cinfo, level);
+}
+
+// Decodes the file into in->pixels. Plain C style: libjpeg's errors
+// longjmp back to the setjmp here, so nothing in this frame may need a
+// destructor. Returns false after such an error, with libjpeg's structure
+// destroyed.
+bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
+{
+    jpeg_decompress_struct cinfo;
+    error_manager err;
+    memset(&cinfo, 0, sizeof cinfo);
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = jpeginput_error_exit;
+    err.std_emit_message = err.pub.emit_message;
+    err.pub.emit_message = emit_message;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    if (ycbcr)
+        cinfo.out_color_space = JCS_YCbCr;
+    fprintf(stderr, "jpeginput: Colour space %d (YCbCr %d).\n", int(cinfo.jpeg_color_space),
+            int(JCS_YCbCr));
+    fprintf(stderr, "jpeginput: 601 sampling %d.\n", int(cinfo.CCIR601_sampling));
+    jpeg_start_decompress(&cinfo);
+    // Rows are handed out as 3 bytes a pixel; a grey or four-component
+    // output (possible without the YCbCr request) would not fit them.
+    if (cinfo.output_components != 3) {
+        fprintf(stderr, "jpeginput: %s has %d components, not 3.\n", path,
+                int(cinfo.output_components));
+        longjmp(err.jump, 1);
+    }
+    JDIMENSION stride = cinfo.output_width * JDIMENSION(cinfo.output_components);
+    JSAMPARRAY buffer = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                   JPOOL_IMAGE, stride, 1);
+    in->width = int(cinfo.image_width);
+    in->height = int(cinfo.image_height);
+    // At most 65500 x 65500 pixels of 3 bytes: past 32 bits, not past size_t.
+    size_t row_bytes = size_t(in->width) * 3;
+    in->pixels = static_cast<unsigned char *>(malloc(row_bytes * size_t(in->height)));
+    if (!in->pixels)
+        longjmp(err.jump, 1);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        jpeg_read_scanlines(&cinfo, buffer, 1);
+        memcpy(in->pixels + size_t(cinfo.output_scanline - 1) * row_bytes, buffer[0], stride);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+jpeginput_t *jpeginput_new(const char *path, int ycbcr)
+{
+    jpeginput_t *in = static_cast<jpeginput_t *>(calloc(1, sizeof(jpeginput_t)));
+    if (!in)
+        return nullptr;
+    FILE *file = fopen(path, "rb");
+    if (!file) {
+        fprintf(stderr, "jpeginput: Cannot open %s: %s\n", path, strerror(errno));
+        free(in);
+        return nullptr;
+    }
+    bool ok = decode(in, file, path, ycbcr);
+    fclose(file);
+    if (!ok) {
+        jpeginput_delete(in);
+        return nullptr;
+    }
+    return in;
+}
+
+int jpeginput_get_width(const jpeginput_t *in)
+{
+    return in->width;
+}
+
+int jpeginput_get_height(const jpeginput_t *in)
+{
+    return in->height;
+}
+
+const unsigned char *jpeginput_get_scanline(const jpeginput_t *in, int y)
+{
+    return in->pixels + size_t(y) * size_t(in->width) * 3;
+}
+
+void jpeginput_delete(jpeginput_t *in)
+{
+    if (!in)
+        return;
+    free(in->pixels);
+    free(in);
+}

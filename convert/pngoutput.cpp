@@ -1,0 +1,208 @@
+// PNG writer: libpng writes through our own stdio callback into a temporary
+// file beside the target; libpng errors come back through longjmp to the
+// function that called into it, and mark the output as failed.
+#include "pngoutput.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+struct pngoutput_t {
+    FILE *file;
+    png_structp png;
+    png_infop info;
+    int width;
+    int height;
+    int line;       // rows written so far
+    int failed;     // libpng or the system refused a write
+    char *path;     // the user's path, for messages and the final rename
+    char *tmp_path; // the file being written; null once renamed or removed
+};
+
+namespace {
+
+// Creates the temporary file in the target's directory with the permissions
+// a new file there would get, open for writing. Returns false with errno
+// set (EISDIR when the target is a directory).
+bool make_temporary(pngoutput_t *out)
+{
+    struct stat st;
+    if (stat(out->path, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    std::string path = out->path, dir = "./", base = path;
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos) {
+        dir = path.substr(0, slash + 1);
+        base = path.substr(slash + 1);
+    }
+    std::string tmpl = dir + "." + base + ".XXXXXX";
+    int fd = mkstemp(&tmpl[0]);
+    if (fd < 0)
+        return false;
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    out->tmp_path = strdup(tmpl.c_str());
+    out->file = out->tmp_path ? fdopen(fd, "wb") : nullptr;
+    if (!out->file) {
+        int err = out->tmp_path ? errno : ENOMEM;
+        close(fd);
+        unlink(tmpl.c_str());
+        errno = err;
+        return false;
+    }
+    return true;
+}
+
+// libpng's fatal errors: report once with the user's path, then return to
+// the setjmp of the call in progress.
+void on_error(png_structp png, png_const_charp message)
+{
+    pngoutput_t *out = static_cast<pngoutput_t *>(png_get_error_ptr(png));
+    if (!out->failed)
+        fprintf(stderr, "pngoutput: Cannot write %s: %s\n", out->path, message);
+    out->failed = 1;
+    png_longjmp(png, 1);
+}
+
+// Writes through stdio so that a short write is reported with the system's
+// reason (a full disk, a file size limit).
+void write_data(png_structp png, png_bytep data, png_size_t length)
+{
+    pngoutput_t *out = static_cast<pngoutput_t *>(png_get_io_ptr(png));
+    if (fwrite(data, 1, length, out->file) != length)
+        png_error(png, strerror(errno));
+}
+
+void flush_data(png_structp png)
+{
+    pngoutput_t *out = static_cast<pngoutput_t *>(png_get_io_ptr(png));
+    fflush(out->file);
+}
+
+// Releases everything and removes the temporary file if it is still there.
+void discard(pngoutput_t *out)
+{
+    if (out->png)
+        png_destroy_write_struct(&out->png, out->info ? &out->info : nullptr);
+    if (out->file)
+        fclose(out->file);
+    if (out->tmp_path)
+        unlink(out->tmp_path);
+    free(out->tmp_path);
+    free(out->path);
+    free(out);
+}
+
+// Plain C style from here on: libpng's errors longjmp into these frames.
+
+bool write_header(pngoutput_t *out, int alpha, int compress)
+{
+    if (setjmp(png_jmpbuf(out->png)))
+        return false;
+    png_set_write_fn(out->png, out, write_data, flush_data);
+    png_set_filter(out->png, 0, compress ? PNG_FILTER_PAETH : PNG_FILTER_NONE);
+    png_set_compression_level(out->png, compress ? 9 : 0);
+    png_set_sRGB_gAMA_and_cHRM(out->png, out->info, PNG_sRGB_INTENT_RELATIVE);
+    png_set_IHDR(out->png, out->info, png_uint_32(out->width), png_uint_32(out->height), 8,
+                 alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(out->png, out->info);
+    return true;
+}
+
+bool write_end(pngoutput_t *out)
+{
+    if (setjmp(png_jmpbuf(out->png)))
+        return false;
+    png_write_end(out->png, out->info);
+    return true;
+}
+
+} // namespace
+
+pngoutput_t *pngoutput_new(const char *path, int width, int height, int alpha, int compress)
+{
+    pngoutput_t *out = static_cast<pngoutput_t *>(calloc(1, sizeof(pngoutput_t)));
+    if (!out)
+        return nullptr;
+    out->width = width;
+    out->height = height;
+    out->path = strdup(path);
+    if (!out->path) {
+        discard(out);
+        return nullptr;
+    }
+    if (!make_temporary(out)) {
+        fprintf(stderr, "pngoutput: Cannot open %s: %s\n", path, strerror(errno));
+        discard(out);
+        return nullptr;
+    }
+    out->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, out, on_error, nullptr);
+    if (!out->png) {
+        fprintf(stderr, "pngoutput: Cannot open PNG write struct.\n");
+        discard(out);
+        return nullptr;
+    }
+    out->info = png_create_info_struct(out->png);
+    if (!out->info) {
+        fprintf(stderr, "pngoutput: Cannot open PNG info struct.\n");
+        discard(out);
+        return nullptr;
+    }
+    if (!write_header(out, alpha, compress)) {
+        discard(out);
+        return nullptr;
+    }
+    return out;
+}
+
+void pngoutput_write_scanline(pngoutput_t *out, const unsigned char *row)
+{
+    if (out->failed)
+        return;
+    if (setjmp(png_jmpbuf(out->png)))
+        return;
+    png_write_row(out->png, row);
+    out->line++;
+}
+
+int pngoutput_delete(pngoutput_t *out)
+{
+    if (!out)
+        return 0;
+    if (out->failed || out->line < out->height || !write_end(out)) {
+        discard(out);
+        return 1;
+    }
+    FILE *file = out->file;
+    out->file = nullptr;
+    bool ok = fflush(file) == 0 && !ferror(file);
+    int err = errno;
+    if (fclose(file) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && rename(out->tmp_path, out->path) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        fprintf(stderr, "pngoutput: Cannot write %s: %s\n", out->path, strerror(err));
+        discard(out);
+        return 1;
+    }
+    free(out->tmp_path);
+    out->tmp_path = nullptr;
+    discard(out);
+    return 0;
+}

@@ -1,0 +1,88 @@
+// radexport: converts a linear RGBA EXR image into an 8-bit sRGB-encoded RGBA PNG.
+// Usage: radexport input.exr output.png
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "exrinput.h"
+#include "pngoutput.h"
+#include "prog.h"
+
+static const char prog_name[] = "radexport";
+static const char usage[] = "Usage: radexport input.exr output.png\n";
+
+// The sRGB transfer function from linear light, clipped to [0, 1] first; a
+// value that is not a number is written as 0 like a negative one.
+static double srgb_from_linear(double c)
+{
+    if (!(c >= 0))
+        return 0;
+    if (c > 1)
+        return 1;
+    if (c <= 0.0031308)
+        return 12.92 * c;
+    return 1.055 * std::pow(c, 0.4166666666666667) - 0.055;
+}
+
+// Alpha is stored linearly, clipped to [0, 1] (not a number gives 0).
+static double clip_alpha(double a)
+{
+    if (!(a >= 0))
+        return 0;
+    return a > 1 ? 1 : a;
+}
+
+// A value in [0, 1] as a byte, halves rounded up.
+static unsigned char quantise(double v)
+{
+    return static_cast<unsigned char>(v * 255 + 0.5);
+}
+
+// One pixel into four bytes R, G, B, A.
+static void export_pixel(const rgba_t &px, unsigned char *bytes)
+{
+    bytes[0] = quantise(srgb_from_linear(px.r));
+    bytes[1] = quantise(srgb_from_linear(px.g));
+    bytes[2] = quantise(srgb_from_linear(px.b));
+    bytes[3] = quantise(clip_alpha(px.a));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fputs(usage, stderr);
+        return 1;
+    }
+    exrinput_ptr in(exrinput_new(argv[1]));
+    if (!in) {
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        return 1;
+    }
+    int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
+    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(w) * 4]);
+    if (!bytes) {
+        fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
+        return 1;
+    }
+    pngoutput_ptr out(pngoutput_new(argv[2], w, h, 1, 1));
+    if (!out) {
+        fprintf(stderr, "%s: Cannot open %s.\n", prog_name, argv[2]);
+        return 1;
+    }
+
+    for (int y = 0; y < h; y++) {
+        const rgba_t *row = exrinput_get_scanline(in.get(), y);
+        prog_progress(prog_name, "Writing scanline", y, 10);
+        for (size_t x = 0; x < size_t(w); x++)
+            export_pixel(row[x], &bytes[4 * x]);
+        pngoutput_write_scanline(out.get(), bytes.get());
+    }
+
+    prog_done(prog_name);
+    int status = pngoutput_delete(out.release());
+    if (exrinput_get_failures(in.get()) > 0)
+        status = 1;
+    return status;
+}

@@ -1,0 +1,68 @@
+// radjfif: converts a YCbCr JPEG photograph into a linear RGBA EXR.
+// Usage: radjfif input.jpg output.exr
+#include <cmath>
+#include <cstdio>
+
+#include "jpeginput.h"
+#include "prog.h"
+
+static const char prog_name[] = "radjfif";
+static const char usage[] = "Usage: radjfif input.jpg output.exr\n";
+
+// The sRGB transfer function to linear light, input clipped to [0, 1].
+static double srgb_to_linear(double c)
+{
+    if (c < 0)
+        return 0;
+    if (c > 1)
+        return 1;
+    if (c <= 0.04045)
+        return c / 12.92;
+    return std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+// One pixel from its decoded Y, Cb, Cr samples (0 ... 255): the samples are
+// scaled by 1/256 with chroma centred on 128, converted to R, G, B with the
+// program's own matrix and linearised. Alpha is 1.
+static rgba_t jfif_pixel(double Y, double Cb, double Cr)
+{
+    double y = Y * 0.00390625, cb = (Cb - 128) * 0.00390625, cr = (Cr - 128) * 0.00390625;
+    double r = (y - 0.0009 * cb) + 1.4017 * cr;
+    double g = (y - 0.3437 * cb) - 0.7142 * cr;
+    double b = (1.7722 * cb + y) + 0.001 * cr;
+    return {srgb_to_linear(r), srgb_to_linear(g), srgb_to_linear(b), 1.0};
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fputs(usage, stderr);
+        return 1;
+    }
+    jpeginput_ptr in(jpeginput_new(argv[1], 1));
+    if (!in) {
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        return 1;
+    }
+    int w = jpeginput_get_width(in.get()), h = jpeginput_get_height(in.get());
+    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    row_ptr row = prog_alloc_row(prog_name, w);
+    if (!row)
+        return 1;
+    exroutput_ptr out(exroutput_new(argv[2], w, h));
+    if (!out) {
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[2]);
+        return 1;
+    }
+
+    for (int y = 0; y < h; y++) {
+        const unsigned char *src = jpeginput_get_scanline(in.get(), y);
+        prog_progress(prog_name, "Output scanline", y, 1);
+        for (size_t x = 0; x < size_t(w); x++)
+            row[x] = jfif_pixel(src[3 * x], src[3 * x + 1], src[3 * x + 2]);
+        exroutput_write_scanline(out.get(), row.get());
+    }
+
+    prog_done(prog_name);
+    return exroutput_delete(out.release());
+}

@@ -1,0 +1,116 @@
+// radpixmap: converts a raw PPM image (P6, 8- or 16-bit samples) into an RGBA EXR.
+// Usage: radpixmap input.ppm output.exr
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "ppminput.h"
+#include "prog.h"
+
+static const char prog_name[] = "radpixmap";
+static const char usage[] = "Usage: radpixmap input.ppm output.exr\n";
+
+struct file_closer {
+    void operator()(FILE *f) const { fclose(f); }
+};
+
+// The Rec. 709 transfer function to linear light, clipped to [0, 1]
+// (exponent 2.2 on the power segment).
+static double rec709_to_linear(double x)
+{
+    if (x < 0)
+        return 0;
+    if (x > 1)
+        return 1;
+    if (x <= 0.081)
+        return x / 4.5;
+    return std::pow((x + 0.099) / 1.099, 2.2);
+}
+
+// One pixel from its raw samples: 8-bit samples are Rec. 709 encoded,
+// 16-bit ones linear and only scaled (a sample above maxval exceeds 1).
+static rgba_t pixmap_pixel(unsigned r, unsigned g, unsigned b, int maxval)
+{
+    double m = maxval;
+    if (maxval <= 255)
+        return {rec709_to_linear(r / m), rec709_to_linear(g / m), rec709_to_linear(b / m), 1.0};
+    return {r / m, g / m, b / m, 1.0};
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fputs(usage, stderr);
+        return 1;
+    }
+    std::unique_ptr<FILE, file_closer> file(fopen(argv[1], "r"));
+    if (!file) {
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        return 1;
+    }
+    int w, h, maxval;
+    if (!ppminput_read_size(file.get(), &w, &h)) {
+        fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[1]);
+        return 1;
+    }
+    // Rows are streamed, but a header announcing billions of pixels would
+    // still run for hours: refuse more pixels than an int can count.
+    if (int64_t(w) * h > INT_MAX) {
+        fprintf(stderr, "%s: %s: %dx%d image is too large.\n", prog_name, argv[1], w, h);
+        return 1;
+    }
+    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    if (!ppminput_read_maxval(file.get(), &maxval)) {
+        fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[1]);
+        return 1;
+    }
+    row_ptr row = prog_alloc_row(prog_name, w);
+    if (!row)
+        return 1;
+    size_t bytes = ppminput_row_bytes(w, maxval);
+    std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[bytes]);
+    if (!raw) {
+        fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
+        return 1;
+    }
+    exroutput_ptr out(exroutput_new(argv[2], w, h));
+    if (!out) {
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[2]);
+        return 1;
+    }
+
+    // A raster that ends early is reported once; the missing samples are
+    // zeros, so the output is complete but the run fails.
+    int short_raster = 0;
+    unsigned min = UINT16_MAX, max = 0;
+    size_t pixel_bytes = bytes / size_t(w);
+    for (int y = 0; y < h; y++) {
+        prog_progress(prog_name, "Writing scanline", y, 1);
+        size_t got = ppminput_read_row(file.get(), raw.get(), bytes);
+        if (got < bytes && !short_raster) {
+            fprintf(stderr, "\n%s: %s: the data ends in scanline %d of %d; the rest is black.\n",
+                    prog_name, argv[1], y, h);
+            short_raster = 1;
+        }
+        size_t complete = got / pixel_bytes;
+        for (size_t x = 0; x < size_t(w); x++) {
+            unsigned r = ppminput_sample(raw.get(), 3 * x, maxval);
+            unsigned g = ppminput_sample(raw.get(), 3 * x + 1, maxval);
+            unsigned b = ppminput_sample(raw.get(), 3 * x + 2, maxval);
+            row[x] = pixmap_pixel(r, g, b, maxval);
+            if (x < complete) {
+                min = std::min({min, r, g, b});
+                max = std::max({max, r, g, b});
+            }
+        }
+        exroutput_write_scanline(out.get(), row.get());
+    }
+
+    fprintf(stderr, "\n%s: Done (min %d, max %d).\n", prog_name, int(min), int(max));
+    int status = exroutput_delete(out.release());
+    return status || short_raster ? 1 : 0;
+}

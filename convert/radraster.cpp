@@ -1,0 +1,72 @@
+// radraster: converts a PNG image (sRGB-encoded samples) into a linear RGBA EXR.
+// Usage: radraster input.png output.exr
+#include <cmath>
+#include <cstdio>
+
+#include "pnginput.h"
+#include "prog.h"
+
+static const char prog_name[] = "radraster";
+static const char usage[] = "Usage: radraster input.png output.exr\n";
+
+// The sRGB transfer function, encoded value in [0, 1] to linear light.
+static double srgb_to_linear(double v)
+{
+    if (v <= 0.04045)
+        return v / 12.92;
+    return std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+// One pixel from samples scaled to [0, 1]: colour through the sRGB curve,
+// alpha linear.
+static rgba_t raster_pixel(double r, double g, double b, double a)
+{
+    return {srgb_to_linear(r), srgb_to_linear(g), srgb_to_linear(b), a};
+}
+
+// Sample i of a row of 8-bit or big-endian 16-bit samples, scaled to [0, 1].
+static double sample(const unsigned char *row, size_t i, int depth)
+{
+    if (depth == 16)
+        return (row[2 * i] << 8 | row[2 * i + 1]) / 65535.0;
+    return row[i] / 255.0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fputs(usage, stderr);
+        return 1;
+    }
+    pnginput_ptr in(pnginput_new(argv[1]));
+    if (!in) {
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        return 1;
+    }
+    int w = pnginput_get_width(in.get()), h = pnginput_get_height(in.get());
+    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    row_ptr row = prog_alloc_row(prog_name, w);
+    if (!row)
+        return 1;
+    exroutput_ptr out(exroutput_new(argv[2], w, h));
+    if (!out) {
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[2]);
+        return 1;
+    }
+
+    bool alpha = pnginput_has_alpha(in.get());
+    int depth = pnginput_get_bit_depth(in.get());
+    size_t n = alpha ? 4 : 3;
+    for (int y = 0; y < h; y++) {
+        const unsigned char *src = pnginput_get_scanline(in.get(), y);
+        prog_progress(prog_name, "Writing scanline", y, 1);
+        for (size_t x = 0; x < size_t(w); x++)
+            row[x] = raster_pixel(sample(src, n * x, depth), sample(src, n * x + 1, depth),
+                                  sample(src, n * x + 2, depth),
+                                  alpha ? sample(src, n * x + 3, depth) : 1.0);
+        exroutput_write_scanline(out.get(), row.get());
+    }
+
+    prog_done(prog_name);
+    return exroutput_delete(out.release());
+}
