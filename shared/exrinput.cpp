@@ -5,7 +5,6 @@
 #include <Imath/half.h>
 #include <OpenEXR/ImfCRgbaFile.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +14,9 @@
 // block_rows rows: the library's compressed chunks span up to 32 rows (PIZ),
 // and one call per block instead of per row saves its per-call set-up.
 static const int block_rows = 32;
+
+// Largest width or height accepted.
+static const int max_side = 1 << 24;
 
 struct exrinput_t {
     ImfInputFile *file;
@@ -45,8 +47,16 @@ exrinput_t *exrinput_new(const char *path)
     ImfHeaderDataWindow(ImfInputHeader(in->file), &x_min, &y_min, &x_max, &y_max);
     int64_t width = int64_t(x_max) - x_min + 1;
     int64_t height = int64_t(y_max) - y_min + 1;
-    if (width < 1 || height < 1 || width > INT_MAX || height > INT_MAX) {
+    if (width < 1 || height < 1) {
         fprintf(stderr, "exrinput: Invalid data window in %s.\n", path);
+        exrinput_delete(in);
+        return nullptr;
+    }
+    // A hostile header can announce any size; refuse what no photograph
+    // needs before allocating rows for it.
+    if (width > max_side || height > max_side) {
+        fprintf(stderr, "exrinput: Image size %lldx%lld in %s is beyond %d pixels a side.\n",
+                (long long)width, (long long)height, path, max_side);
         exrinput_delete(in);
         return nullptr;
     }
