@@ -124,7 +124,44 @@ bool write_jpeg(const std::string &path, int w, int h, int components, const uns
     return fclose(f) == 0 && ok;
 }
 
+// The CRC-32 of PNG chunks (ISO 3309, reflected polynomial 0xEDB88320).
+unsigned long chunk_crc(const unsigned char *bytes, size_t n)
+{
+    unsigned long crc = 0xffffffffUL;
+    for (size_t i = 0; i < n; i++) {
+        crc ^= bytes[i];
+        for (int k = 0; k < 8; k++)
+            crc = crc & 1 ? (crc >> 1) ^ 0xedb88320UL : crc >> 1;
+    }
+    return crc ^ 0xffffffffUL;
+}
+
+void put_u32(unsigned char *p, unsigned long v)
+{
+    p[0] = (v >> 24) & 0xff;
+    p[1] = (v >> 16) & 0xff;
+    p[2] = (v >> 8) & 0xff;
+    p[3] = v & 0xff;
+}
+
 } // namespace
+
+bool write_png_header_only(const std::string &path, unsigned w, unsigned h, int bit_depth,
+                           int colour_type)
+{
+    unsigned char file[33] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,
+                              'I', 'H', 'D', 'R'};
+    put_u32(file + 16, w);
+    put_u32(file + 20, h);
+    file[24] = (unsigned char)bit_depth;
+    file[25] = (unsigned char)colour_type;
+    put_u32(file + 29, chunk_crc(file + 12, 17));
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(file, 1, sizeof file, f) == sizeof file;
+    return fclose(f) == 0 && ok;
+}
 
 bool write_png(const std::string &path, const png_image &img)
 {

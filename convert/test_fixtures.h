@@ -22,6 +22,11 @@ struct png_image {
 // Writes img; false when libpng refused it.
 bool write_png(const std::string &path, const png_image &img);
 
+// Writes the PNG signature and a well-formed IHDR chunk announcing w x h
+// and nothing else: a file whose header promises far more than it holds.
+bool write_png_header_only(const std::string &path, unsigned w, unsigned h, int bit_depth,
+                           int colour_type);
+
 // What a written PNG holds, as libpng reads it without transformations.
 struct png_file {
     bool ok = false;
