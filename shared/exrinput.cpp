@@ -10,13 +10,16 @@
 #include <cstdlib>
 #include <cstring>
 
-// Rows are decoded a block at a time into half_row, which holds up to
-// block_rows rows: the library's compressed chunks span up to 32 rows (PIZ),
-// and one call per block instead of per row saves its per-call set-up.
-static const int block_rows = 32;
+// Rows are decoded a block at a time into half_row: the library's compressed
+// chunks span up to 32 rows (PIZ), and one call per block instead of per row
+// saves its per-call set-up. Very wide images stage fewer rows, so the
+// staging buffer stays within block_bytes.
+static const int max_block_rows = 32;
+static const size_t block_bytes = size_t(8) << 20;
 
-// Largest width or height accepted.
-static const int max_side = 1 << 24;
+// Largest width or height accepted: beyond any photograph, and small enough
+// that a hostile header cannot make the reader allocate gigabytes.
+static const int max_side = 1 << 20;
 
 struct exrinput_t {
     ImfInputFile *file;
@@ -26,6 +29,7 @@ struct exrinput_t {
     rgba_t *row;
     int x_min, y_min;
     int failures;
+    int block_rows;  // rows half_row can hold
     int block_first; // first row held in half_row, or -1
     int block_count; // rows held
 };
@@ -65,7 +69,11 @@ exrinput_t *exrinput_new(const char *path)
     in->x_min = x_min;
     in->y_min = y_min;
     in->block_first = -1;
-    in->half_row = static_cast<ImfRgba *>(malloc(size_t(width) * block_rows * sizeof(ImfRgba)));
+    size_t row_bytes = size_t(width) * sizeof(ImfRgba);
+    in->block_rows = block_bytes / row_bytes < max_block_rows ? int(block_bytes / row_bytes) : max_block_rows;
+    if (in->block_rows < 1)
+        in->block_rows = 1;
+    in->half_row = static_cast<ImfRgba *>(malloc(row_bytes * in->block_rows));
     in->row = static_cast<rgba_t *>(malloc(size_t(width) * sizeof(rgba_t)));
     if (!in->half_row || !in->row) {
         fprintf(stderr, "exrinput: Cannot allocate memory.\n");
@@ -107,8 +115,8 @@ static bool read_rows(exrinput_t *in, ImfRgba *dest, int y, int count)
 // reported, and delivered as zeros.
 static void load_block(exrinput_t *in, int y)
 {
-    int first = y / block_rows * block_rows;
-    int count = in->height - first < block_rows ? in->height - first : block_rows;
+    int first = y / in->block_rows * in->block_rows;
+    int count = in->height - first < in->block_rows ? in->height - first : in->block_rows;
     in->block_first = first;
     in->block_count = count;
     if (read_rows(in, in->half_row, first, count))
