@@ -35,8 +35,8 @@ struct error_manager {
 }
 
 // libjpeg only warns when the file ends early and then delivers grey rows
-// for the missing data; a damaged file must not pass for a whole image, so
-// that warning is made fatal. Other warnings take the standard path.
+// for the missing data; a truncated file must not pass for a whole image,
+// so that warning is made fatal. Other warnings take the standard path.
 void emit_message(j_common_ptr cinfo, int level)
 {
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)

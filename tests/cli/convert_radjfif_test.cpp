@@ -1,0 +1,113 @@
+// radjfif run as a program: the YCbCr to linear RGB arithmetic on JPEGs
+// written from exact samples, its information lines, and refused files.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "test_fixtures.h"
+#include "testkit.h"
+
+using namespace testkit;
+
+namespace {
+
+// One 8 x 8 block of each Y, Cb, Cr triple side by side: uniform blocks at
+// quality 100 without subsampling decode to exactly their samples.
+std::vector<unsigned char> blocks(const std::vector<std::array<unsigned char, 3>> &colours)
+{
+    int w = int(colours.size()) * 8;
+    std::vector<unsigned char> ycc;
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < w; x++)
+            ycc.insert(ycc.end(), colours[x / 8].begin(), colours[x / 8].end());
+    return ycc;
+}
+
+std::string info_lines(int colour_space)
+{
+    return "jpeginput: Colour space " + std::to_string(colour_space) +
+           " (YCbCr 3).\njpeginput: 601 sampling 0.\n";
+}
+
+void write_file(const std::string &path, const std::string &bytes)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+} // namespace
+
+TEST(Radjfif, ConvertsYCbCrToLinearRgb)
+{
+    // Expected values worked out by hand from y = Y/256, the matrix and the
+    // sRGB curve (Y = 255 gives 255/256, not 1; B of the last is negative).
+    const struct {
+        std::array<unsigned char, 3> ycc;
+        rgba_t want;
+    } cases[] = {
+        {{128, 128, 128}, {0.21404114048223255, 0.21404114048223255, 0.21404114048223255, 1}},
+        {{255, 128, 128}, {0.99113676431634, 0.99113676431634, 0.99113676431634, 1}},
+        {{0, 128, 128}, {0, 0, 0, 1}},
+        {{10, 128, 128}, {0.0030234133126934987, 0.0030234133126934987, 0.0030234133126934987, 1}},
+        {{11, 128, 128}, {0.003332761666070483, 0.003332761666070483, 0.003332761666070483, 1}},
+        {{76, 85, 255}, {0.9827997589447474, 2.2887238777093373e-05, 0, 1}},
+    };
+    std::vector<std::array<unsigned char, 3>> colours;
+    for (const auto &c : cases)
+        colours.push_back(c.ycc);
+    temp_dir dir;
+    int w = int(colours.size()) * 8;
+    ASSERT_TRUE(fixtures::write_jpeg_ycbcr(dir / "in.jpg", w, 8, blocks(colours)));
+    run_result r = run("radjfif", {dir / "in.jpg", dir / "out.exr"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "radjfif: " + (dir / "in.jpg") + " [" + std::to_string(w) + "x8]\n");
+    EXPECT_EQ(r.err, info_lines(3) + progress("radjfif", "Output scanline", 8, 1) + "\nradjfif: Done.\n");
+
+    image out = read_exr(dir / "out.exr");
+    ASSERT_EQ(out.w, w);
+    for (size_t i = 0; i < colours.size(); i++) {
+        const rgba_t &got = out.at(int(i) * 8 + 3, 5), &want = cases[i].want;
+        EXPECT_NEAR(got.r, half_round(want.r), 1e-9) << i;
+        EXPECT_NEAR(got.g, half_round(want.g), 1e-9) << i;
+        EXPECT_NEAR(got.b, half_round(want.b), 1e-9) << i;
+        EXPECT_EQ(got.a, 1.0) << i;
+    }
+}
+
+TEST(Radjfif, RefusedFilesLeaveNoOutput)
+{
+    temp_dir dir;
+    ASSERT_TRUE(fixtures::write_jpeg_grey(dir / "grey.jpg", 16, 16, 100));
+    // Noise, so that the image data is most of the file.
+    std::vector<unsigned char> noise(64 * 64 * 3);
+    unsigned seed = 7;
+    for (auto &v : noise)
+        v = (unsigned char)((seed = seed * 1103515245 + 12345) >> 16);
+    ASSERT_TRUE(fixtures::write_jpeg_ycbcr(dir / "whole.jpg", 64, 64, noise));
+    std::string whole = slurp(dir / "whole.jpg");
+    write_file(dir / "cut.jpg", whole.substr(0, whole.size() * 2 / 3));
+    write_file(dir / "text.jpg", "not a JPEG\n");
+    const std::string missing = dir / "missing.jpg";
+
+    const struct {
+        std::string in;
+        std::string err_start, err_has;
+    } cases[] = {
+        {dir / "grey.jpg", info_lines(1), "Unsupported color conversion request"},
+        {dir / "cut.jpg", info_lines(3), "Premature end of JPEG file"},
+        {dir / "text.jpg", "Not a JPEG file", ""},
+        {missing, "jpeginput: Cannot open " + missing + ": No such file or directory\n", ""},
+    };
+    for (const auto &c : cases) {
+        run_result r = run("radjfif", {c.in, dir / "out.exr"});
+        EXPECT_EQ(r.status, 1) << c.in;
+        EXPECT_EQ(r.out, "") << c.in;
+        EXPECT_EQ(r.err.rfind(c.err_start, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.err_has), std::string::npos) << r.err;
+        std::string last = "radjfif: Cannot open " + c.in + "\n";
+        ASSERT_GE(r.err.size(), last.size());
+        EXPECT_EQ(r.err.substr(r.err.size() - last.size()), last);
+        EXPECT_FALSE(exists(dir / "out.exr")) << c.in;
+    }
+}
