@@ -4,23 +4,21 @@
 // Usage: radadapt input.exr blur.exr output.exr
 #include <cstdio>
 
+#include "adapt.h"
 #include "ciecam02.h"
 #include "colour.h"
 #include "prog.h"
 
 static const char prog_name[] = "radadapt";
 
-// Forward under background yb, inverse under the fixed conditions.
-static rgba_t adapt_pixel(const rgba_t &px, double yb)
+// Forward under the local background, inverse under the standard one.
+static rgba_t adapt_pixel(const rgba_t &px, const adapt_conditions &k, const adapt_background &local,
+                          const adapt_background &standard)
 {
     double x, y, z, j, c, h;
     rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    ciecam02_forward(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z,
-                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
-                     yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
-    ciecam02_inverse(&x, &y, &z, j, c, h,
-                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
-                     ciecam02_yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    adapt_forward(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z, k, local);
+    adapt_inverse(&x, &y, &z, j, c, h, k, standard);
     rgba_t out;
     xyz_to_rgb(x / 100.0, y / 100.0, z / 100.0, &out.r, &out.g, &out.b);
     out.a = px.a;
@@ -46,17 +44,20 @@ int main(int argc, char **argv)
     if (!out)
         return 1;
 
+    const adapt_conditions k = adapt_conditions_new();
+    const adapt_background standard = adapt_background_of(k, ciecam02_yb);
     prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
-              [](const rgba_t &px, const rgba_t &bpx) {
+              [&](const rgba_t &px, const rgba_t &bpx) {
                   // A background of 0 would make the model divide by zero: a
                   // non-positive luminance takes the background of 1 % (a NaN
                   // one passes through unwarned).
                   double yl = rgb_luminance(bpx.r, bpx.g, bpx.b);
+                  double yb = 100.0 * yl;
                   if (yl <= 0) {
                       fputs("warning\n", stderr);
-                      return adapt_pixel(px, 1.0);
+                      yb = 1.0;
                   }
-                  return adapt_pixel(px, 100.0 * yl);
+                  return adapt_pixel(px, k, adapt_background_of(k, yb), standard);
               });
 
     prog_done(prog_name);
