@@ -4,11 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "adapt.h"
+#include "ciecam02.h"
 #include "colour.h"
 #include "prog.h"
 
 static const char prog_name[] = "radadapt";
+
+// CAT02 response of the target white (0.9505, 1.0, 1.0888).
+constexpr double target_r = 0.94930528;
+constexpr double target_g = 1.03536988;
+constexpr double target_b = 1.08717742;
 
 // The gains' parts that depend only on D: target white x D, and 1 - D.
 struct degree_terms {
@@ -17,7 +22,7 @@ struct degree_terms {
 
 static degree_terms degree_terms_of(double d)
 {
-    return {adapt_white_r * d, adapt_white_g * d, adapt_white_b * d, 1.0 - d};
+    return {target_r * d, target_g * d, target_b * d, 1.0 - d};
 }
 
 // A blurred pixel of zero luminance divides by zero: NaN or infinite output,
@@ -26,12 +31,12 @@ static rgba_t adapt_degree_pixel(const rgba_t &px, const rgba_t &blur, const deg
 {
     double xl, yl, zl, rw, gw, bw;
     rgb_to_xyz(blur.r, blur.g, blur.b, &xl, &yl, &zl);
-    adapt_cat02(xl / yl, 1.0, zl / yl, &rw, &gw, &bw);
+    ciecam02_cat02(xl / yl, 1.0, zl / yl, &rw, &gw, &bw);
 
     double x, y, z, rs, gs, bs;
     rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    adapt_cat02(x, y, z, &rs, &gs, &bs);
-    adapt_cat02_inverse((t.dr / rw + t.rest) * rs, (t.dg / gw + t.rest) * gs,
+    ciecam02_cat02(x, y, z, &rs, &gs, &bs);
+    ciecam02_cat02_inverse((t.dr / rw + t.rest) * rs, (t.dg / gw + t.rest) * gs,
                         (t.db / bw + t.rest) * bs, &x, &y, &z);
     rgba_t out;
     xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);

@@ -4,7 +4,6 @@
 // Usage: radadapt input.exr blur.exr output.exr
 #include <cstdio>
 
-#include "adapt.h"
 #include "ciecam02.h"
 #include "colour.h"
 #include "prog.h"
@@ -12,13 +11,13 @@
 static const char prog_name[] = "radadapt";
 
 // Forward under the local background, inverse under the standard one.
-static rgba_t adapt_pixel(const rgba_t &px, const adapt_conditions &k, const adapt_background &local,
-                          const adapt_background &standard)
+static rgba_t adapt_pixel(const rgba_t &px, const ciecam02_conditions &local,
+                          const ciecam02_conditions &standard)
 {
     double x, y, z, j, c, h;
     rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    adapt_forward(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z, k, local);
-    adapt_inverse(&x, &y, &z, j, c, h, k, standard);
+    ciecam02_forward_prepared(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z, local);
+    ciecam02_inverse_prepared(&x, &y, &z, j, c, h, standard);
     rgba_t out;
     xyz_to_rgb(x / 100.0, y / 100.0, z / 100.0, &out.r, &out.g, &out.b);
     out.a = px.a;
@@ -44,8 +43,10 @@ int main(int argc, char **argv)
     if (!out)
         return 1;
 
-    const adapt_conditions k = adapt_conditions_new();
-    const adapt_background standard = adapt_background_of(k, ciecam02_yb);
+    // Only the background changes from pixel to pixel: the terms of the fixed
+    // white, adapting luminance and surround are derived once.
+    const ciecam02_conditions &standard = ciecam02_fixed();
+    ciecam02_conditions local = standard;
     prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
               [&](const rgba_t &px, const rgba_t &bpx) {
                   // A background of 0 would make the model divide by zero: a
@@ -57,7 +58,8 @@ int main(int argc, char **argv)
                       fputs("warning\n", stderr);
                       yb = 1.0;
                   }
-                  return adapt_pixel(px, k, adapt_background_of(k, yb), standard);
+                  ciecam02_set_background(&local, yb);
+                  return adapt_pixel(px, local, standard);
               });
 
     prog_done(prog_name);

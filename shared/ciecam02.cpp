@@ -6,21 +6,6 @@
 
 namespace {
 
-// CAT02 chromatic-adaptation matrix, XYZ to sharpened RGB.
-void cat02(double x, double y, double z, double *r, double *g, double *b)
-{
-    *r = 0.7328 * x + 0.4296 * y - 0.1624 * z;
-    *g = -0.7036 * x + 1.6975 * y + 0.0061 * z;
-    *b = 0.0030 * x + 0.0136 * y + 0.9834 * z;
-}
-
-void cat02_inverse(double r, double g, double b, double *x, double *y, double *z)
-{
-    *x = 1.096124 * r - 0.278869 * g + 0.182745 * b;
-    *y = 0.454369 * r + 0.473533 * g + 0.072098 * b;
-    *z = -0.009628 * r - 0.005698 * g + 1.015326 * b;
-}
-
 // M_HPE times the CAT02 inverse: adapted RGB to Hunt-Pointer-Estevez cones.
 void hpe_from_cat02(double r, double g, double b, double *rp, double *gp, double *bp)
 {
@@ -45,10 +30,10 @@ double compress(double fl, double v)
 }
 
 // Inverse of compress for a compressed response less 0.1; the sign is lost.
-double decompress(double fl, double u)
+double decompress(double hundred_over_fl, double u)
 {
     double v = std::fabs(u);
-    return (100.0 / fl) * std::pow(27.13 * v / (400.0 - v), 2.380952380952381);
+    return hundred_over_fl * std::pow(27.13 * v / (400.0 - v), 2.380952380952381);
 }
 
 } // namespace
@@ -56,7 +41,7 @@ double decompress(double fl, double u)
 double ciecam02_white_response(double xw, double yw, double zw, double d, double fl, double nbb)
 {
     double rw, gw, bw;
-    cat02(xw, yw, zw, &rw, &gw, &bw);
+    ciecam02_cat02(xw, yw, zw, &rw, &gw, &bw);
     double rcw = rw * (yw * d / rw + (1.0 - d));
     double gcw = gw * (yw * d / gw + (1.0 - d));
     double bcw = bw * (yw * d / bw + (1.0 - d));
@@ -69,16 +54,31 @@ ciecam02_conditions ciecam02_prepare(double xw, double yw, double zw, double yb,
                                      double f, double c, double nc)
 {
     ciecam02_conditions v;
-    v.xw = xw, v.yw = yw, v.zw = zw, v.c = c, v.nc = nc;
-    v.n = yb / yw;
+    v.yw = yw, v.c = c, v.nc = nc;
     v.d = f * (1.0 - 0.2777777777777778 * std::exp((-la - 42.0) / 92.0));
     v.fl = ciecam02_fl(la);
-    v.nbb = 0.725 * std::pow(1.0 / v.n, 0.2);
-    v.z = 1.48 + std::sqrt(v.n);
-    cat02(xw, yw, zw, &v.rw, &v.gw, &v.bw);
-    v.aw = ciecam02_white_response(xw, yw, zw, v.d, v.fl, v.nbb);
-    v.chroma_scale = std::pow(1.64 - std::pow(0.29, v.n), 0.73);
+    v.hundred_over_fl = 100.0 / v.fl;
+    ciecam02_cat02(xw, yw, zw, &v.rw, &v.gw, &v.bw);
+    v.gain_r = yw * v.d / v.rw + (1.0 - v.d);
+    v.gain_g = yw * v.d / v.gw + (1.0 - v.d);
+    v.gain_b = yw * v.d / v.bw + (1.0 - v.d);
+    double rp, gp, bp;
+    hpe_from_cat02(v.rw * v.gain_r, v.gw * v.gain_g, v.bw * v.gain_b, &rp, &gp, &bp);
+    v.white_sum = 2.0 * compress(v.fl, rp) + compress(v.fl, gp) + 0.05 * compress(v.fl, bp) - 0.305;
+    ciecam02_set_background(&v, yb);
     return v;
+}
+
+void ciecam02_set_background(ciecam02_conditions *v, double yb)
+{
+    v->n = yb / v->yw;
+    v->nbb = 0.725 * std::pow(1.0 / v->n, 0.2);
+    v->z = 1.48 + std::sqrt(v->n);
+    v->cz = v->c * v->z;
+    v->aw = v->white_sum * v->nbb;
+    v->chroma_scale = std::pow(1.64 - std::pow(0.29, v->n), 0.73);
+    // The published 50000/13 divided by 4, folding in the eccentricity's 1/4.
+    v->t_scale = 961.5384615384615 * v->nc * v->nbb;
 }
 
 void ciecam02_forward(double *j, double *c, double *h, double x, double y, double z,
@@ -98,13 +98,11 @@ void ciecam02_inverse(double *x, double *y, double *z, double j, double c, doubl
 void ciecam02_forward_prepared(double *j, double *c, double *h, double x, double y, double z,
                                const ciecam02_conditions &v)
 {
-    double yw = v.yw, cc = v.c, nc = v.nc;
-
     double r, g, b;
-    cat02(x, y, z, &r, &g, &b);
-    double rc = r * (yw * v.d / v.rw + (1.0 - v.d));
-    double gc = g * (yw * v.d / v.gw + (1.0 - v.d));
-    double bc = b * (yw * v.d / v.bw + (1.0 - v.d));
+    ciecam02_cat02(x, y, z, &r, &g, &b);
+    double rc = r * v.gain_r;
+    double gc = g * v.gain_g;
+    double bc = b * v.gain_b;
 
     double rp, gp, bp;
     hpe_from_cat02(rc, gc, bc, &rp, &gp, &bp);
@@ -120,12 +118,10 @@ void ciecam02_forward_prepared(double *j, double *c, double *h, double x, double
         hue = hue + 360.0;
 
     double achromatic = (2.0 * ra + ga + 0.05 * ba - 0.305) * v.nbb;
-    double lightness = 100.0 * std::pow(achromatic / v.aw, cc * v.z);
+    double lightness = 100.0 * std::pow(achromatic / v.aw, v.cz);
 
     double e = std::cos(hue * M_PI / 180.0 + 2.0) + 3.8;
-    // The published 50000/13 divided by 4, folding in the eccentricity's 1/4.
-    double t = 961.5384615384615 * nc * v.nbb * e * std::sqrt(a * a + bb * bb) /
-               (ra + ga + 1.05 * ba);
+    double t = v.t_scale * e * std::sqrt(a * a + bb * bb) / (ra + ga + 1.05 * ba);
     *j = lightness;
     *c = std::pow(t, 0.9) * std::sqrt(lightness / 100.0) * v.chroma_scale;
     *h = hue;
@@ -134,11 +130,9 @@ void ciecam02_forward_prepared(double *j, double *c, double *h, double x, double
 void ciecam02_inverse_prepared(double *x, double *y, double *z, double j, double c, double h,
                                const ciecam02_conditions &v)
 {
-    double yw = v.yw, cc = v.c, nc = v.nc;
-
     double hr = h * M_PI / 180.0;
-    double p1 = 961.5384615384615 * nc * v.nbb * (std::cos(hr + 2.0) + 3.8);
-    double achromatic = v.aw * std::pow(j / 100.0, 1.0 / (cc * v.z));
+    double p1 = v.t_scale * (std::cos(hr + 2.0) + 3.8);
+    double achromatic = v.aw * std::pow(j / 100.0, 1.0 / v.cz);
     double t = std::pow(c / (v.chroma_scale * std::sqrt(j / 100.0)), 1.1111111111111112);
     double p2 = (achromatic / v.nbb + 0.305) * 0.32787;
 
@@ -162,14 +156,12 @@ void ciecam02_inverse_prepared(double *x, double *y, double *z, double j, double
     double ub = p2 - 0.15681 * a - 4.49038 * b - 0.1;
 
     double xp, yp, zp;
-    hpe_inverse(decompress(v.fl, ur), decompress(v.fl, ug), decompress(v.fl, ub), &xp, &yp, &zp);
+    hpe_inverse(decompress(v.hundred_over_fl, ur), decompress(v.hundred_over_fl, ug),
+                decompress(v.hundred_over_fl, ub), &xp, &yp, &zp);
 
     double rc, gc, bc;
-    cat02(xp, yp, zp, &rc, &gc, &bc);
-    double r = rc / (yw * v.d / v.rw + (1.0 - v.d));
-    double g = gc / (yw * v.d / v.gw + (1.0 - v.d));
-    double b2 = bc / (yw * v.d / v.bw + (1.0 - v.d));
-    cat02_inverse(r, g, b2, x, y, z);
+    ciecam02_cat02(xp, yp, zp, &rc, &gc, &bc);
+    ciecam02_cat02_inverse(rc / v.gain_r, gc / v.gain_g, bc / v.gain_b, x, y, z);
 }
 
 const ciecam02_conditions &ciecam02_fixed()

@@ -28,6 +28,22 @@ inline double ciecam02_fl(double la)
     return 0.2 * k4 * x + 0.1 * (1.0 - k4) * (1.0 - k4) * std::pow(x, 1.0 / 3.0);
 }
 
+// CAT02 chromatic-adaptation matrix, XYZ to sharpened RGB, and its published
+// inverse (to the digits the model lists, not recomputed).
+inline void ciecam02_cat02(double x, double y, double z, double *r, double *g, double *b)
+{
+    *r = 0.7328 * x + 0.4296 * y - 0.1624 * z;
+    *g = -0.7036 * x + 1.6975 * y + 0.0061 * z;
+    *b = 0.0030 * x + 0.0136 * y + 0.9834 * z;
+}
+
+inline void ciecam02_cat02_inverse(double r, double g, double b, double *x, double *y, double *z)
+{
+    *x = 1.096124 * r - 0.278869 * g + 0.182745 * b;
+    *y = 0.454369 * r + 0.473533 * g + 0.072098 * b;
+    *z = -0.009628 * r - 0.005698 * g + 1.015326 * b;
+}
+
 // Achromatic response Aw of the adopted white.
 double ciecam02_white_response(double xw, double yw, double zw, double d, double fl, double nbb);
 
@@ -48,13 +64,23 @@ void ciecam02_inverse(double *x, double *y, double *z, double j, double c, doubl
 // for conditions that do not change gives results identical to the calls
 // above, which derive them afresh every time.
 struct ciecam02_conditions {
-    double xw, yw, zw, c, nc;
-    double n, d, fl, nbb, z, rw, gw, bw, aw;
+    // from the white, LA and surround
+    double yw, c, nc, d, fl, hundred_over_fl;
+    double rw, gw, bw;             // CAT02 response of the white
+    double gain_r, gain_g, gain_b; // Yw D / Rw + (1 - D), and likewise
+    double white_sum;              // Aw / Nbb
+    // from the background Yb as well
+    double n, nbb, z, cz, aw;
     double chroma_scale; // (1.64 - 0.29^n)^0.73
+    double t_scale;      // 50000/13 / 4 x Nc x Nbb
 };
 
 ciecam02_conditions ciecam02_prepare(double xw, double yw, double zw, double yb, double la,
                                      double f, double c, double nc);
+
+// Re-derives the terms that depend on the background Yb, for a caller whose
+// background changes from pixel to pixel while the rest stays.
+void ciecam02_set_background(ciecam02_conditions *v, double yb);
 void ciecam02_forward_prepared(double *j, double *c, double *h, double x, double y, double z,
                                const ciecam02_conditions &v);
 void ciecam02_inverse_prepared(double *x, double *y, double *z, double j, double c, double h,
