@@ -17,18 +17,11 @@ static const char usage[] =
 // alpha passes through.
 static rgba_t conereceptor_pixel(const rgba_t &px, const receptor_params &p)
 {
-    double x, y, z, l, m, s;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l, &m, &s);
-    double sigma_l = std::pow(p.f_prime * l, p.m);
-    double sigma_m = std::pow(p.f_prime * m, p.m);
-    double sigma_s = std::pow(p.f_prime * s, p.m);
-    lms_to_xyz(receptor_response(l, sigma_l), receptor_response(m, sigma_m),
-               receptor_response(s, sigma_s), &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    double l, m, s, y;
+    receptor_cones(px, &l, &m, &s, &y);
+    return receptor_from_cones(receptor_response(l, std::pow(p.f_prime * l, p.m)),
+                               receptor_response(m, std::pow(p.f_prime * m, p.m)),
+                               receptor_response(s, std::pow(p.f_prime * s, p.m)), px.a);
 }
 
 int main(int argc, char **argv)

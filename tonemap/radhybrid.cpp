@@ -18,20 +18,12 @@ static const char usage[] =
 // same cone of the second image's pixel px2; the output keeps px's alpha.
 static rgba_t hybrid_pixel(const rgba_t &px, const rgba_t &px2, const receptor_params &p)
 {
-    double x, y, z, l, m, s, l2, m2, s2;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l, &m, &s);
-    rgb_to_xyz(px2.r, px2.g, px2.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l2, &m2, &s2);
-    double sigma_l = std::pow(p.f_prime * l2, p.m);
-    double sigma_m = std::pow(p.f_prime * m2, p.m);
-    double sigma_s = std::pow(p.f_prime * s2, p.m);
-    lms_to_xyz(receptor_response(l, sigma_l), receptor_response(m, sigma_m),
-               receptor_response(s, sigma_s), &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    double l, m, s, l2, m2, s2, y;
+    receptor_cones(px, &l, &m, &s, &y);
+    receptor_cones(px2, &l2, &m2, &s2, &y);
+    return receptor_from_cones(receptor_response(l, std::pow(p.f_prime * l2, p.m)),
+                               receptor_response(m, std::pow(p.f_prime * m2, p.m)),
+                               receptor_response(s, std::pow(p.f_prime * s2, p.m)), px.a);
 }
 
 int main(int argc, char **argv)

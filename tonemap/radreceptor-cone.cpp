@@ -18,16 +18,11 @@ static const char usage[] =
 // for the three cones; alpha passes through.
 static rgba_t receptor_cone_pixel(const rgba_t &px, const receptor_params &p, double average)
 {
-    double x, y, z, l, m, s;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l, &m, &s);
+    double l, m, s, y;
+    receptor_cones(px, &l, &m, &s, &y);
     double sigma = std::pow(p.f_prime * (p.a * y + (1 - p.a) * average), p.m);
-    lms_to_xyz(receptor_response(l, sigma), receptor_response(m, sigma),
-               receptor_response(s, sigma), &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    return receptor_from_cones(receptor_response(l, sigma), receptor_response(m, sigma),
+                               receptor_response(s, sigma), px.a);
 }
 
 int main(int argc, char **argv)
