@@ -5,6 +5,8 @@
 
 #include <csetjmp>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,12 +36,14 @@ struct error_manager {
     longjmp(reinterpret_cast<error_manager *>(cinfo->err)->jump, 1);
 }
 
-// libjpeg only warns when the file ends early and then delivers grey rows
-// for the missing data; a truncated file must not pass for a whole image,
-// so that warning is made fatal. Other warnings take the standard path.
+// libjpeg only warns when the file or a scan's data ends early and then
+// delivers grey rows for the missing data; a truncated file must not pass
+// for a whole image, so those warnings are made fatal. Other warnings take
+// the standard path.
 void emit_message(j_common_ptr cinfo, int level)
 {
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    int code = cinfo->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
         (*cinfo->err->error_exit)(cinfo);
     reinterpret_cast<error_manager *>(cinfo->err)->std_emit_message(cinfo, level);
 }
@@ -69,6 +73,13 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     fprintf(stderr, "jpeginput: Colour space %d (YCbCr %d).\n", int(cinfo.jpeg_color_space),
             int(JCS_YCbCr));
     fprintf(stderr, "jpeginput: 601 sampling %d.\n", int(cinfo.CCIR601_sampling));
+    // More pixels than an int can count (libjpeg allows 65500 x 65500) would
+    // have libjpeg and the pixel buffer reserve gigabytes first.
+    if (uint64_t(cinfo.image_width) * cinfo.image_height > uint64_t(INT_MAX)) {
+        fprintf(stderr, "jpeginput: %s: %ux%u image is too large.\n", path,
+                unsigned(cinfo.image_width), unsigned(cinfo.image_height));
+        longjmp(err.jump, 1);
+    }
     jpeg_start_decompress(&cinfo);
     // Rows are handed out as 3 bytes a pixel; a grey or four-component
     // output (possible without the YCbCr request) would not fit them.

@@ -88,6 +88,15 @@ TEST(Radjfif, RefusedFilesLeaveNoOutput)
     std::string whole = slurp(dir / "whole.jpg");
     write_file(dir / "cut.jpg", whole.substr(0, whole.size() * 2 / 3));
     write_file(dir / "text.jpg", "not a JPEG\n");
+    // The same data under a frame header announcing more rows, or more
+    // pixels than an int can count.
+    size_t sof = whole.find("\xff\xc0");
+    ASSERT_NE(sof, std::string::npos);
+    std::string taller = whole, huge = whole;
+    taller.replace(sof + 5, 2, std::string("\x01\x00", 2));
+    huge.replace(sof + 5, 4, "\xff\xdc\xff\xdc");
+    write_file(dir / "taller.jpg", taller);
+    write_file(dir / "huge.jpg", huge);
     const std::string missing = dir / "missing.jpg";
 
     const struct {
@@ -96,6 +105,9 @@ TEST(Radjfif, RefusedFilesLeaveNoOutput)
     } cases[] = {
         {dir / "grey.jpg", info_lines(1), "Unsupported color conversion request"},
         {dir / "cut.jpg", info_lines(3), "Premature end of JPEG file"},
+        {dir / "taller.jpg", info_lines(3), "Corrupt JPEG data: premature end of data segment"},
+        {dir / "huge.jpg", info_lines(3) + "jpeginput: " + (dir / "huge.jpg") +
+                               ": 65500x65500 image is too large.\n", ""},
         {dir / "text.jpg", "Not a JPEG file", ""},
         {missing, "jpeginput: Cannot open " + missing + ": No such file or directory\n", ""},
     };
