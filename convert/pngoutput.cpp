@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "tempfile.h"
 
 struct pngoutput_t {
     FILE *file;
@@ -28,35 +28,18 @@ struct pngoutput_t {
 
 namespace {
 
-// Creates the temporary file in the target's directory with the permissions
-// a new file there would get, open for writing. Returns false with errno
-// set (EISDIR when the target is a directory).
+// Opens the temporary file beside the target (see tempfile.h) for writing.
+// Returns false with errno set (EISDIR when the target is a directory).
 bool make_temporary(pngoutput_t *out)
 {
-    struct stat st;
-    if (stat(out->path, &st) == 0 && S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
+    std::string tmp = tempfile_create(out->path);
+    if (tmp.empty())
         return false;
-    }
-    std::string path = out->path, dir = "./", base = path;
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos) {
-        dir = path.substr(0, slash + 1);
-        base = path.substr(slash + 1);
-    }
-    std::string tmpl = dir + "." + base + ".XXXXXX";
-    int fd = mkstemp(&tmpl[0]);
-    if (fd < 0)
-        return false;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    out->tmp_path = strdup(tmpl.c_str());
-    out->file = out->tmp_path ? fdopen(fd, "wb") : nullptr;
+    out->tmp_path = strdup(tmp.c_str());
+    out->file = out->tmp_path ? fopen(tmp.c_str(), "wb") : nullptr;
     if (!out->file) {
         int err = out->tmp_path ? errno : ENOMEM;
-        close(fd);
-        unlink(tmpl.c_str());
+        tempfile_discard(tmp);
         errno = err;
         return false;
     }
@@ -97,7 +80,7 @@ void discard(pngoutput_t *out)
     if (out->file)
         fclose(out->file);
     if (out->tmp_path)
-        unlink(out->tmp_path);
+        tempfile_discard(out->tmp_path);
     free(out->tmp_path);
     free(out->path);
     free(out);
@@ -192,17 +175,18 @@ int pngoutput_delete(pngoutput_t *out)
         ok = false;
         err = errno;
     }
-    if (ok && rename(out->tmp_path, out->path) != 0) {
-        ok = false;
+    if (ok) {
+        char *tmp = out->tmp_path;
+        out->tmp_path = nullptr;
+        ok = tempfile_commit(tmp, out->path) == 0;
         err = errno;
+        free(tmp);
     }
     if (!ok) {
         fprintf(stderr, "pngoutput: Cannot write %s: %s\n", out->path, strerror(err));
         discard(out);
         return 1;
     }
-    free(out->tmp_path);
-    out->tmp_path = nullptr;
     discard(out);
     return 0;
 }
