@@ -12,6 +12,12 @@
 // line, a size line without two integers, or a width or height below 1.
 [[nodiscard]] bool ppminput_read_size(FILE *in, int *width, int *height);
 
+// Whether a width x height image may be converted: each side at most 2^20
+// pixels (the most the suite's EXR reader accepts) and no more pixels than
+// an int can count. The raster is streamed, but a row of a hostile width
+// would still be allocated, and a hostile height would run for hours.
+[[nodiscard]] bool ppminput_size_ok(int width, int height);
+
 // Reads the maxval line after the size line, leaving in at the first byte
 // of the raster. Returns false when there is no such line, it holds no
 // integer, or the value lies outside 1 ... 65535.

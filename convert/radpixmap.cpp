@@ -57,9 +57,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[1]);
         return 1;
     }
-    // Rows are streamed, but a header announcing billions of pixels would
-    // still run for hours: refuse more pixels than an int can count.
-    if (int64_t(w) * h > INT_MAX) {
+    if (!ppminput_size_ok(w, h)) {
         fprintf(stderr, "%s: %s: %dx%d image is too large.\n", prog_name, argv[1], w, h);
         return 1;
     }
