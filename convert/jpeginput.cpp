@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -18,6 +19,7 @@ struct jpeginput_t {
     int width;
     int height;
     unsigned char *pixels;
+    int damaged; // libjpeg's warnings about damaged image data
 };
 
 namespace {
@@ -27,6 +29,7 @@ struct error_manager {
     jpeg_error_mgr pub;
     jmp_buf jump;
     void (*std_emit_message)(j_common_ptr, int);
+    int damaged;
 };
 
 // Prints libjpeg's error text, then returns to jpeginput_new.
@@ -36,16 +39,54 @@ struct error_manager {
     longjmp(reinterpret_cast<error_manager *>(cinfo->err)->jump, 1);
 }
 
-// libjpeg only warns when the file or a scan's data ends early and then
-// delivers grey rows for the missing data; a truncated file must not pass
-// for a whole image, so those warnings are made fatal. Other warnings take
-// the standard path.
+// Whether a libjpeg warning says that image data is missing or corrupt;
+// libjpeg then goes on with grey filler (zero coefficients) for it.
+bool is_damage(int code)
+{
+    switch (code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_TOO_MUCH_DATA:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Warnings take libjpeg's standard path (the first one is printed); those
+// about damaged data are counted, so that a damaged file is decoded whole
+// but does not pass for a sound one.
 void emit_message(j_common_ptr cinfo, int level)
 {
-    int code = cinfo->err->msg_code;
-    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
-        (*cinfo->err->error_exit)(cinfo);
-    reinterpret_cast<error_manager *>(cinfo->err)->std_emit_message(cinfo, level);
+    error_manager *err = reinterpret_cast<error_manager *>(cinfo->err);
+    if (level < 0 && is_damage(cinfo->err->msg_code))
+        err->damaged++;
+    err->std_emit_message(cinfo, level);
+}
+
+// A sequential Huffman-coded scan spends at least a bit on every 8 x 8
+// block of every component (its DC difference; its end-of-block code is
+// another). Whether the file holds that many bytes, so that a header
+// announcing far more pixels than the data could describe is refused
+// before gigabytes are reserved for them. Progressive and arithmetic-coded
+// files can code runs of blocks in less and are not bounded this way.
+bool data_can_hold(const jpeg_decompress_struct *cinfo, FILE *file)
+{
+    struct stat st;
+    if (cinfo->progressive_mode || cinfo->arith_code || fstat(fileno(file), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return true;
+    uint64_t blocks = 0;
+    for (int ci = 0; ci < cinfo->num_components; ci++)
+        blocks += uint64_t(cinfo->comp_info[ci].width_in_blocks) *
+                  cinfo->comp_info[ci].height_in_blocks;
+    return blocks / 8 <= uint64_t(st.st_size);
 }
 
 // Decodes the file into in->pixels. Plain C style: libjpeg's errors
@@ -61,6 +102,7 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     err.pub.error_exit = jpeginput_error_exit;
     err.std_emit_message = err.pub.emit_message;
     err.pub.emit_message = emit_message;
+    err.damaged = 0;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -77,6 +119,11 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     // have libjpeg and the pixel buffer reserve gigabytes first.
     if (uint64_t(cinfo.image_width) * cinfo.image_height > uint64_t(INT_MAX)) {
         fprintf(stderr, "jpeginput: %s: %ux%u image is too large.\n", path,
+                unsigned(cinfo.image_width), unsigned(cinfo.image_height));
+        longjmp(err.jump, 1);
+    }
+    if (!data_can_hold(&cinfo, file)) {
+        fprintf(stderr, "jpeginput: %s: %ux%u image is larger than its file can hold.\n", path,
                 unsigned(cinfo.image_width), unsigned(cinfo.image_height));
         longjmp(err.jump, 1);
     }
@@ -104,6 +151,7 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+    in->damaged = err.damaged;
     return true;
 }
 
@@ -137,6 +185,11 @@ int jpeginput_get_width(const jpeginput_t *in)
 int jpeginput_get_height(const jpeginput_t *in)
 {
     return in->height;
+}
+
+int jpeginput_get_damaged(const jpeginput_t *in)
+{
+    return in->damaged;
 }
 
 const unsigned char *jpeginput_get_scanline(const jpeginput_t *in, int y)
