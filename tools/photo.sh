@@ -37,6 +37,10 @@ step() {
   fi
 }
 
+if [ ! -r "$input" ] || [ -d "$input" ]; then
+  echo "photo.sh: Cannot open $input." >&2
+  exit 1
+fi
 # The file's first bytes tell the format, whatever its name.
 magic=$(head -c 4 -- "$input" 2>/dev/null | od -An -tx1 | tr -d ' \n' || true)
 case $magic in
