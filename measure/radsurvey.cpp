@@ -4,7 +4,9 @@
 // Usage: radsurvey input.exr histogram.txt max
 #include <cstdint>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "ciecam02.h"
@@ -42,15 +44,23 @@ static bool histogram_file_open(histogram_file *f, const char *path)
     return f->fp != nullptr;
 }
 
-// Closes the temporary file and moves it over path; false when a write, the
-// close or the rename failed (the temporary file is then removed).
+// Closes the temporary file and moves it over path; false with errno set
+// when a write, the close or the rename failed (the temporary file is then
+// removed).
 static bool histogram_file_commit(histogram_file *f, const char *path)
 {
     bool ok = fflush(f->fp) == 0 && !ferror(f->fp);
-    ok = fclose(f->fp) == 0 && ok;
+    int err = errno;
+    if (fclose(f->fp) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
     f->fp = nullptr;
-    if (!ok)
+    if (!ok) {
+        // a write refused earlier leaves the stream's error flag, not errno
+        errno = err ? err : EIO;
         return false;
+    }
     std::string tmp = f->tmp;
     f->tmp.clear();
     return tempfile_commit(tmp, path) == 0;
@@ -114,6 +124,7 @@ int main(int argc, char **argv)
     fprintf(stderr, "min %f, max %f\n", vmin, vmax);
 
     int64_t sum = 0;
+    errno = 0; // so that a refused write's reason is the one reported
     for (int i = 0; i < bins; i++) {
         fprintf(file.fp, "%f %lld\n", i / 1023.0, (long long)hist[i]);
         sum += hist[i];
@@ -125,7 +136,7 @@ int main(int argc, char **argv)
     if (exrinput_get_failures(in.get()) > 0)
         return 1;
     if (!histogram_file_commit(&file, argv[2])) {
-        fprintf(stderr, "radsurvey: Can't write file %s\n", argv[2]);
+        fprintf(stderr, "radsurvey: Can't write file %s: %s\n", argv[2], strerror(errno));
         return 1;
     }
     return 0;

@@ -118,6 +118,13 @@ exroutput_t *exroutput_new(const char *path, int width, int height)
 
 void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels)
 {
+    // After a refused write the library's output is unusable (a further
+    // write waits forever for the line buffer the failure left taken), and
+    // the file will be discarded anyway: only count the row.
+    if (out->failed) {
+        out->line++;
+        return;
+    }
     int w = out->width;
     ImfRgba *h = out->half_row;
     for (int i = 0; i < w; i++) {
@@ -130,7 +137,7 @@ void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels)
     // the row, so it is formed in integer arithmetic.
     uintptr_t base = uintptr_t(h) - uintptr_t(int64_t(out->line) * w) * sizeof(ImfRgba);
     ImfOutputSetFrameBuffer(out->file, reinterpret_cast<ImfRgba *>(base), 1, w);
-    if (!ImfOutputWritePixels(out->file, 1) && !out->failed) {
+    if (!ImfOutputWritePixels(out->file, 1)) {
         fprintf(stderr, "exroutput: %s\n", library_error(out).c_str());
         out->failed = true;
     }

@@ -72,14 +72,26 @@ std::string tempfile_create(const char *target)
     std::string dir = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string tmpl = dir + "." + base + ".XXXXXX";
+    // The stopping signals wait until the file is on the pending list, so
+    // that none can end the program between its creation and its listing.
+    sigset_t stopping, old;
+    sigemptyset(&stopping);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopping, sig);
+    sigprocmask(SIG_BLOCK, &stopping, &old);
     int fd = mkstemp(&tmpl[0]);
-    if (fd < 0)
+    if (fd < 0) {
+        int saved = errno;
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        errno = saved;
         return std::string();
+    }
+    remember(tmpl);
+    sigprocmask(SIG_SETMASK, &old, nullptr);
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
     close(fd);
-    remember(tmpl);
     return tmpl;
 }
 

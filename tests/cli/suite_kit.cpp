@@ -1,0 +1,125 @@
+// Helpers of the suite-wide reliability tests.
+#include "suite_kit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char **environ;
+
+namespace suite {
+
+testkit::run_result run_limited(const std::string &program, const std::vector<std::string> &args,
+                                int kbytes)
+{
+    // bash sets the limit and then becomes the program.
+    std::string script = "trap '' XFSZ; ulimit -f " + std::to_string(kbytes) + "; exec \"$0\" \"$@\"";
+    std::vector<std::string> argv = {"/bin/bash", "-c", script, testkit::program_path(program)};
+    argv.insert(argv.end(), args.begin(), args.end());
+
+    testkit::run_result r;
+    testkit::temp_dir dir;
+    std::string out_path = dir / "stdout", err_path = dir / "stderr";
+    std::vector<char *> cargv;
+    for (const std::string &a : argv)
+        cargv.push_back(const_cast<char *>(a.c_str()));
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid;
+    int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot run bash";
+        return r;
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.out = testkit::slurp(out_path);
+    r.err = testkit::slurp(err_path);
+    return r;
+}
+
+bool interrupt_while_writing(const std::string &program, const std::vector<std::string> &args,
+                             const std::string &target)
+{
+    std::filesystem::path t(target);
+    std::string dir = t.parent_path(), prefix = "." + t.filename().string() + ".";
+    std::string exe = testkit::program_path(program);
+    std::vector<char *> argv = {const_cast<char *>(exe.c_str())};
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot run " << exe;
+        return false;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool seen = false;
+    while (!seen && std::chrono::steady_clock::now() < deadline) {
+        for (const std::string &name : names_in(dir))
+            seen = seen || name.rfind(prefix, 0) == 0;
+        int st;
+        if (!seen && waitpid(pid, &st, WNOHANG) == pid)
+            return false; // finished before its temporary file was seen
+        if (!seen)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    kill(pid, SIGTERM);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFSIGNALED(st) && WTERMSIG(st) == SIGTERM;
+}
+
+std::vector<std::string> names_in(const std::string &dir)
+{
+    std::vector<std::string> names;
+    for (auto &e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void write_file(const std::string &path, const std::string &bytes)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+testkit::image noise(int w, int h)
+{
+    std::vector<rgba_t> px;
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245 + 12345;
+        return double((seed >> 8) & 0xffff) / 65535.0;
+    };
+    for (int i = 0; i < w * h; i++) {
+        double r = next(), g = next(), b = next();
+        px.push_back({r, g, b, 1.0});
+    }
+    return testkit::pixels(w, h, px);
+}
+
+} // namespace suite

@@ -1,0 +1,38 @@
+// Helpers of the suite-wide reliability tests: running a program under a
+// file-size limit, stopping one while it writes, listing what a directory
+// holds, and small fixtures shared by the tables.
+#ifndef SUITE_KIT_H
+#define SUITE_KIT_H
+
+#include <string>
+#include <vector>
+
+#include "testkit.h"
+
+namespace suite {
+
+// Runs build/bin/<program> with args under a file-size limit of kbytes KiB,
+// with SIGXFSZ ignored, so that a write past it fails with EFBIG as on a
+// full disk.
+testkit::run_result run_limited(const std::string &program, const std::vector<std::string> &args,
+                                int kbytes);
+
+// Starts build/bin/<program> with args, waits until a temporary file of
+// target (".<name>.XXXXXX" beside it) appears, then sends SIGTERM. Returns
+// true when the program was stopped by the signal, false when it had
+// already finished (or no temporary file appeared within 60 s).
+bool interrupt_while_writing(const std::string &program, const std::vector<std::string> &args,
+                             const std::string &target);
+
+// The names of the entries of dir, sorted.
+std::vector<std::string> names_in(const std::string &dir);
+
+// Writes bytes to path.
+void write_file(const std::string &path, const std::string &bytes);
+
+// A w x h image of values that do not compress: every pixel different.
+testkit::image noise(int w, int h);
+
+} // namespace suite
+
+#endif
