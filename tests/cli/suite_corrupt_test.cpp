@@ -1,0 +1,196 @@
+// Damaged and hostile input files through the programs that read them: each
+// run ends with a message and status 1, no crash and no hang. A file whose
+// header is readable but whose data is damaged is still converted whole;
+// a header announcing an impossible or enormous size is refused at once,
+// before any output exists.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+
+#include "suite_kit.h"
+#include "test_fixtures.h"
+#include "testkit.h"
+
+using namespace testkit;
+using namespace suite;
+
+namespace {
+
+void put_le32(std::string &bytes, size_t at, int32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        bytes[at + i] = char(uint32_t(v) >> (8 * i));
+}
+
+uint64_t le64(const std::string &bytes, size_t at)
+{
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; i--)
+        v = v << 8 | (unsigned char)bytes[at + i];
+    return v;
+}
+
+void put_be32(std::string &bytes, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        bytes[at + i] = char(v >> (8 * (3 - i)));
+}
+
+// The CRC of a PNG chunk (ISO 3309, as PNG defines it).
+uint32_t png_crc(const std::string &bytes)
+{
+    uint32_t c = 0xffffffffu;
+    for (unsigned char b : bytes) {
+        c ^= b;
+        for (int k = 0; k < 8; k++)
+            c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+    }
+    return c ^ 0xffffffffu;
+}
+
+// An EXR whose data window is patched to (x_min, 0)-(x_max, h - 1).
+std::string with_data_window(std::string exr, int x_min, int x_max)
+{
+    const std::string attr("dataWindow\0box2i\0", 17);
+    size_t at = exr.find(attr);
+    EXPECT_NE(at, std::string::npos);
+    at += attr.size() + 4; // past the attribute's size
+    put_le32(exr, at, x_min);
+    put_le32(exr, at + 8, x_max);
+    return exr;
+}
+
+// An EXR whose chunk offset table (chunks entries, just before the first
+// chunk, which the first entry points to) is overwritten with garbage.
+std::string with_damaged_offsets(std::string exr, int chunks)
+{
+    for (size_t at = 0; at + 8 < exr.size(); at++)
+        if (le64(exr, at) == at + 8 * size_t(chunks)) {
+            for (size_t i = 0; i < 8 * size_t(chunks); i++)
+                exr[at + i] = char(0x5a ^ i);
+            return exr;
+        }
+    ADD_FAILURE() << "no offset table";
+    return exr;
+}
+
+// A PNG with its IHDR size replaced, the chunk's CRC made right again.
+std::string with_png_size(std::string png, uint32_t w, uint32_t h)
+{
+    put_be32(png, 16, w);
+    put_be32(png, 20, h);
+    put_be32(png, 29, png_crc(png.substr(12, 17)));
+    return png;
+}
+
+struct corrupt_case {
+    std::string file;    // fixture in the test's directory
+    std::string program; // converts it to out.exr
+    int status;
+    std::string message; // expected on stderr
+    int out_w, out_h;    // the output's size when it is completed, else 0
+};
+
+} // namespace
+
+TEST(SuiteCorrupt, DamagedAndHostileFilesEndAsSettled)
+{
+    temp_dir dir;
+    // EXR: 64 x 64 noise in ZIP chunks of 16 rows.
+    write_exr(dir / "whole.exr", noise(64, 64));
+    std::string exr = slurp(dir / "whole.exr");
+    write_file(dir / "truncated.exr", exr.substr(0, exr.size() * 2 / 3));
+    write_file(dir / "offsets.exr", with_damaged_offsets(exr, 4));
+    write_file(dir / "wide.exr", with_data_window(exr, 0, (1 << 30) - 1));
+    write_file(dir / "inverted.exr", with_data_window(exr, 10, 4));
+    write_file(dir / "text.exr", "not an image\n");
+    write_file(dir / "empty.exr", "");
+
+    // PNG: 32 x 32 RGBA noise.
+    fixtures::png_image img;
+    img.w = img.h = 32;
+    img.colour_type = 6;
+    unsigned seed = 1;
+    for (int i = 0; i < 32 * 32 * 4; i++)
+        img.rows.push_back((unsigned char)((seed = seed * 1103515245 + 12345) >> 16));
+    ASSERT_TRUE(fixtures::write_png(dir / "whole.png", img));
+    std::string png = slurp(dir / "whole.png");
+    size_t idat = png.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    std::string bad_crc = png;
+    size_t idat_end = idat + 4 + (size_t(uint8_t(png[idat - 2])) << 8 | uint8_t(png[idat - 1]));
+    bad_crc[idat_end] ^= 0x01;
+    write_file(dir / "crc.png", bad_crc);
+    write_file(dir / "cut.png", png.substr(0, idat + 4 + (idat_end - idat - 4) / 2));
+    // RGBA 16-bit rows of 2^29 pixels: 2^32 bytes, past 32 bits.
+    std::string wide_png = png;
+    wide_png[24] = 16;
+    write_file(dir / "rowbytes.png", with_png_size(wide_png, 1u << 29, 2));
+
+    // JPEG: 64 x 64 noise; cut in the middle of its scan, or under a frame
+    // header announcing four times the rows its data holds.
+    std::vector<unsigned char> ycc(64 * 64 * 3);
+    for (auto &v : ycc)
+        v = (unsigned char)((seed = seed * 1103515245 + 12345) >> 16);
+    ASSERT_TRUE(fixtures::write_jpeg_ycbcr(dir / "whole.jpg", 64, 64, ycc));
+    std::string jpg = slurp(dir / "whole.jpg");
+    write_file(dir / "cut.jpg", jpg.substr(0, jpg.size() * 2 / 3));
+    size_t sof = jpg.find("\xff\xc0");
+    ASSERT_NE(sof, std::string::npos);
+    std::string taller = jpg;
+    taller[sof + 5] = 1; // height 256
+    taller[sof + 6] = 0;
+    write_file(dir / "taller.jpg", taller);
+
+    // PPM: a raster cut short, header lines of 5000 characters (a comment is
+    // skipped whole; anything else is no size line), a header of 10^10 pixels.
+    write_file(dir / "short.ppm", "P6\n8 4\n255\n" + std::string(40, '\x80'));
+    write_file(dir / "comment.ppm", "P6\n#" + std::string(5000, 'c') + "\n2 1\n255\n" +
+                                        std::string(6, '\x40'));
+    write_file(dir / "junk.ppm", "P6\n" + std::string(5000, '7') + "\n2 1\n255\n" +
+                                     std::string(6, '\x40'));
+    write_file(dir / "huge.ppm", "P6\n100000 100000\n255\n" + std::string(64, '\x10'));
+
+    // raw: 100 bytes of the 1.5 MB grid.
+    write_file(dir / "short.raw", std::string(100, '\x3f'));
+
+    const corrupt_case cases[] = {
+        {"truncated.exr", "radbright", 1, "exrinput: Cannot read scanline ", 64, 64},
+        {"offsets.exr", "radbright", 1, "exrinput: Cannot read scanline 0: ", 64, 64},
+        {"wide.exr", "radbright", 1, "exrinput: ", 0, 0},
+        {"inverted.exr", "radbright", 1, "exrinput: ", 0, 0},
+        {"text.exr", "radbright", 1, "exrinput: ", 0, 0},
+        {"empty.exr", "radbright", 1, "exrinput: ", 0, 0},
+        {"crc.png", "radraster", 1, "IDAT: CRC error", 0, 0},
+        {"cut.png", "radraster", 1, "radraster: Cannot open", 0, 0},
+        {"rowbytes.png", "radraster", 1, "pnginput: ", 0, 0},
+        {"cut.jpg", "radjfif", 1, "Premature end of JPEG file", 64, 64},
+        {"taller.jpg", "radjfif", 1, "Corrupt JPEG data", 64, 256},
+        {"short.ppm", "radpixmap", 1, "the data ends in scanline 1 of 4", 8, 4},
+        {"comment.ppm", "radpixmap", 0, "radpixmap: Done (min 64, max 64).", 2, 1},
+        {"junk.ppm", "radpixmap", 1, "is not a valid ppm file.", 0, 0},
+        {"huge.ppm", "radpixmap", 1, "100000x100000 image is too large.", 0, 0},
+        {"short.raw", "radraster-raw", 1, "holds 100 bytes", 0, 0},
+    };
+    for (const corrupt_case &c : cases) {
+        std::string out = dir / (c.file + ".out.exr");
+        auto start = std::chrono::steady_clock::now();
+        run_result r = run(c.program, {dir / c.file, out});
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(r.status, c.status) << c.file << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.file << "\n" << r.err;
+        EXPECT_LT(seconds, 20) << c.file;
+        if (c.out_w == 0) {
+            EXPECT_FALSE(exists(out)) << c.file << "\n" << r.err;
+            continue;
+        }
+        image got = read_exr(out);
+        EXPECT_EQ(got.w, c.out_w) << c.file;
+        EXPECT_EQ(got.h, c.out_h) << c.file;
+    }
+    // nothing but the fixtures and the completed outputs
+    for (const std::string &name : names_in(dir.path()))
+        EXPECT_NE(name[0], '.') << name;
+}
