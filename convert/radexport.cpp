@@ -5,6 +5,9 @@
 #include <memory>
 #include <new>
 
+#include <Imath/half.h>
+#include <OpenEXR/ImfCRgbaFile.h>
+
 #include "exrinput.h"
 #include "pngoutput.h"
 #include "prog.h"
@@ -39,12 +42,32 @@ static unsigned char quantise(double v)
     return static_cast<unsigned char>(v * 255 + 0.5);
 }
 
+// The reader hands out values that were half floats, so the encoded byte
+// of every one of the 65536 halves is computed once, with the same formula,
+// instead of a pow per sample. A value that does not convert back to
+// itself exactly (not a half, or not a number) takes the formula directly.
+struct srgb_byte_table {
+    unsigned char byte[65536];
+    srgb_byte_table()
+    {
+        for (unsigned bits = 0; bits < 65536; bits++)
+            byte[bits] = quantise(srgb_from_linear(imath_half_to_float(ImfHalf(bits))));
+    }
+    unsigned char encode(double c) const
+    {
+        ImfHalf bits = imath_float_to_half(float(c));
+        if (double(imath_half_to_float(bits)) == c)
+            return byte[bits];
+        return quantise(srgb_from_linear(c));
+    }
+};
+
 // One pixel into four bytes R, G, B, A.
-static void export_pixel(const rgba_t &px, unsigned char *bytes)
+static void export_pixel(const rgba_t &px, const srgb_byte_table &table, unsigned char *bytes)
 {
-    bytes[0] = quantise(srgb_from_linear(px.r));
-    bytes[1] = quantise(srgb_from_linear(px.g));
-    bytes[2] = quantise(srgb_from_linear(px.b));
+    bytes[0] = table.encode(px.r);
+    bytes[1] = table.encode(px.g);
+    bytes[2] = table.encode(px.b);
     bytes[3] = quantise(clip_alpha(px.a));
 }
 
@@ -72,11 +95,12 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    static const srgb_byte_table table;
     for (int y = 0; y < h; y++) {
         const rgba_t *row = exrinput_get_scanline(in.get(), y);
         prog_progress(prog_name, "Writing scanline", y, 10);
         for (size_t x = 0; x < size_t(w); x++)
-            export_pixel(row[x], &bytes[4 * x]);
+            export_pixel(row[x], table, &bytes[4 * x]);
         pngoutput_write_scanline(out.get(), bytes.get());
     }
 

@@ -32,6 +32,17 @@ static double sample(const unsigned char *row, size_t i, int depth)
     return row[i] / 255.0;
 }
 
+// An 8-bit sample has 256 values: their linear values are computed once,
+// with the same formula, instead of a pow per sample.
+struct srgb_table {
+    double linear[256];
+    srgb_table()
+    {
+        for (int i = 0; i < 256; i++)
+            linear[i] = srgb_to_linear(i / 255.0);
+    }
+};
+
 int main(int argc, char **argv)
 {
     if (argc < 3) {
@@ -57,13 +68,20 @@ int main(int argc, char **argv)
     bool alpha = pnginput_has_alpha(in.get());
     int depth = pnginput_get_bit_depth(in.get());
     size_t n = alpha ? 4 : 3;
+    static const srgb_table table;
     for (int y = 0; y < h; y++) {
         const unsigned char *src = pnginput_get_scanline(in.get(), y);
         prog_progress(prog_name, "Writing scanline", y, 1);
-        for (size_t x = 0; x < size_t(w); x++)
-            row[x] = raster_pixel(sample(src, n * x, depth), sample(src, n * x + 1, depth),
-                                  sample(src, n * x + 2, depth),
-                                  alpha ? sample(src, n * x + 3, depth) : 1.0);
+        if (depth == 16) {
+            for (size_t x = 0; x < size_t(w); x++)
+                row[x] = raster_pixel(sample(src, n * x, depth), sample(src, n * x + 1, depth),
+                                      sample(src, n * x + 2, depth),
+                                      alpha ? sample(src, n * x + 3, depth) : 1.0);
+        } else {
+            for (size_t x = 0; x < size_t(w); x++)
+                row[x] = {table.linear[src[n * x]], table.linear[src[n * x + 1]],
+                          table.linear[src[n * x + 2]], alpha ? sample(src, n * x + 3, depth) : 1.0};
+        }
         exroutput_write_scanline(out.get(), row.get());
     }
 
