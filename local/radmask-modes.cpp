@@ -46,17 +46,15 @@ static rgba_t mask_ipt(const rgba_t &px, double gamma)
 }
 
 // CIECAM02 lightness raised as J/100 under the fixed viewing conditions;
-// chroma and hue are kept.
+// chroma and hue are kept. The conditions' terms are derived once, not per
+// pixel: the results are the same as deriving them on every call.
 static rgba_t mask_lightness(const rgba_t &px, double gamma)
 {
+    const ciecam02_conditions &fixed = ciecam02_fixed();
     double x, y, z, j, c, h;
     rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    ciecam02_forward(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z,
-                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
-                     ciecam02_yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
-    ciecam02_inverse(&x, &y, &z, 100.0 * std::pow(j / 100.0, gamma), c, h,
-                     ciecam02_white_x, ciecam02_white_y, ciecam02_white_z,
-                     ciecam02_yb, ciecam02_la, ciecam02_f, ciecam02_c, ciecam02_nc);
+    ciecam02_forward_prepared(&j, &c, &h, 100.0 * x, 100.0 * y, 100.0 * z, fixed);
+    ciecam02_inverse_prepared(&x, &y, &z, 100.0 * std::pow(j / 100.0, gamma), c, h, fixed);
     rgba_t out;
     xyz_to_rgb(x / 100.0, y / 100.0, z / 100.0, &out.r, &out.g, &out.b);
     out.a = px.a;
