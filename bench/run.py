@@ -16,6 +16,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 SIZES = {"tiny": (256, 128), "2": (2048, 1024), "8": (4096, 2048), "32": (8192, 4096)}
@@ -56,24 +57,37 @@ PROGRAMS = {
 }
 
 
-def run_once(argv):
-    """Runs argv, returns (seconds, peak resident KB)."""
+class TimedOut(Exception):
+    pass
+
+
+def run_once(argv, timeout=None):
+    """Runs argv, returns (seconds, peak resident KB). With a timeout the
+    process is killed when it runs longer, and TimedOut raised."""
     start = time.perf_counter()
     proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    timer = threading.Timer(timeout, proc.kill) if timeout else None
+    if timer:
+        timer.start()
     _, status, usage = os.wait4(proc.pid, 0)
     elapsed = time.perf_counter() - start
-    if os.waitstatus_to_exitcode(status) != 0:
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if timer:
+        timer.cancel()
+        if elapsed >= timeout:
+            raise TimedOut(" ".join(argv))
+    if proc.returncode != 0:
         raise RuntimeError("failed: " + " ".join(argv))
     return elapsed, usage.ru_maxrss
 
 
-def paired(a, b, runs):
+def paired(a, b, runs, timeout=None):
     """Alternates a and b; returns median a time, median b time, median a/b,
-    and the peak memory of each."""
+    and the peak memory of each. The timeout applies to b (the peer)."""
     ta, tb, ratios, ma, mb = [], [], [], 0, 0
     for _ in range(runs):
         x, mx = run_once(a)
-        y, my = run_once(b)
+        y, my = run_once(b, timeout)
         ta.append(x)
         tb.append(y)
         ratios.append(x / y)
@@ -102,6 +116,25 @@ def machine():
     return "%s, %d cores, %s" % (cpu, os.cpu_count(), platform.platform())
 
 
+def load():
+    """The load average and any fuzzers running, which skew the timings."""
+    one, five, fifteen = os.getloadavg()
+    try:
+        fuzzers = subprocess.run(["pgrep", "-c", "-f", "fuzz_"], capture_output=True,
+                                 text=True).stdout.strip() or "0"
+    except OSError:
+        fuzzers = "unknown"
+    return "load average %.2f, %.2f, %.2f; %s fuzzer processes" % (one, five, fifteen, fuzzers)
+
+
+def blur_rate(bench, image):
+    """blurpeak's report: the blur's multiply-add rate against the peak of a
+    register-only multiply-and-add loop, measured in one process."""
+    out = subprocess.run([bench + "/blurpeak", image, "0.05"], capture_output=True, text=True,
+                         check=True)
+    return out.stdout.strip().splitlines()
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--build", default="build", help="build folder (default build)")
@@ -109,10 +142,13 @@ def main():
     ap.add_argument("--runs", type=int, default=5, help="pairs per measurement")
     ap.add_argument("--programs", default="", help="comma-separated subset")
     ap.add_argument("--peer", action="store_true", help="also time oiiotool")
+    ap.add_argument("--peer-timeout", type=int, default=900,
+                    help="seconds after which a peer run is stopped (default 900)")
     ap.add_argument("--work", default="/tmp/radsuite-bench", help="scratch folder")
     ap.add_argument("--out", default="", help="write the Markdown table here")
     args = ap.parse_args()
 
+    load_start = load()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     build = os.path.join(root, args.build)
     bindir, bench = build + "/bin", build + "/bench"
@@ -120,6 +156,8 @@ def main():
     programs = [p for p in PROGRAMS if not args.programs or p in args.programs.split(",")]
     oiiotool = shutil.which("oiiotool") if args.peer else None
 
+    blur_lines = []
+    one_pass = {}  # size: [(program, seconds)] of the programs that read their input once
     lines = ["| size | program | MP/s | ratio to floor | floor | peak MB | floor peak MB |",
              "|---|---|---|---|---|---|---|"]
     peer_lines = ["| size | work | suite s | oiiotool s | speed-up | suite MB | oiiotool MB |",
@@ -153,6 +191,11 @@ def main():
                 size, name, pixels / ta, ratio, max(decodes, 1), "" if writes else " -n",
                 ma / 1024, mb / 1024))
             print(lines[-1], flush=True)
+            if decodes <= 1 and name not in ("radsoften", "radraster-raw"):
+                one_pass.setdefault(size, []).append((name, ta, ma))
+            if name == "radsoften":
+                blur_lines.append("%s MP: " % size + "; ".join(blur_rate(bench, f["in"])))
+                print(blur_lines[-1], flush=True)
         if oiiotool:
             copy = [oiiotool, "--threads", "1", f["in"], "-d", "half", "--compression", "piz",
                     "-o", d + "/peer.exr"]
@@ -161,6 +204,14 @@ def main():
             peer_lines.append("| %s MP | one-pass copy (radbright) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
                               % (size, ta, tb, tb / ta, ma / 1024, mb / 1024))
             print(peer_lines[-1], flush=True)
+            if one_pass.get(size):
+                slow = max(one_pass[size], key=lambda p: p[1])
+                big = max(one_pass[size], key=lambda p: p[2])
+                peer_lines.append("| %s MP | slowest one-pass program (%s); most memory (%s) | %.2f | %.2f"
+                                  " | %.1fx | %.1f | %.1f |" % (size, slow[0], big[0], slow[1], tb,
+                                                                tb / slow[1], big[2] / 1024,
+                                                                mb / 1024))
+                print(peer_lines[-1], flush=True)
             # radsoften's Gaussian has sigma s/sqrt(2); oiiotool's gaussian
             # filter of width W has sigma W/4.
             s = int(w * 0.05 + 1) - 1
@@ -168,13 +219,22 @@ def main():
             blur = [oiiotool, "--threads", "1", f["in"], "--blur", "%.1fx%.1f" % (width, width),
                     "-d", "half", "--compression", "piz", "-o", d + "/peer.exr"]
             runs = 1 if size == "32" else args.runs
-            ta, tb, ratio, ma, mb = paired([bindir + "/radsoften", f["in"], f["out"], "0.05"], blur,
-                                           runs)
-            peer_lines.append("| %s MP | blur 0.05 (radsoften) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
-                              % (size, ta, tb, tb / ta, ma / 1024, mb / 1024))
+            try:
+                ta, tb, ratio, ma, mb = paired([bindir + "/radsoften", f["in"], f["out"], "0.05"],
+                                               blur, runs, args.peer_timeout)
+                peer_lines.append("| %s MP | blur 0.05 (radsoften) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
+                                  % (size, ta, tb, tb / ta, ma / 1024, mb / 1024))
+            except TimedOut:
+                ta, ma = run_once([bindir + "/radsoften", f["in"], f["out"], "0.05"])
+                peer_lines.append("| %s MP | blur 0.05 (radsoften) | %.2f | > %d | > %.1fx | %.1f | - |"
+                                  % (size, ta, args.peer_timeout, args.peer_timeout / ta, ma / 1024))
             print(peer_lines[-1], flush=True)
 
-    text = "Machine: %s\n\n" % machine() + "\n".join(lines) + "\n"
+    text = "Machine: %s\nAt the start: %s\nAt the end: %s\n\n" % (machine(), load_start, load())
+    text += "\n".join(lines) + "\n"
+    if blur_lines:
+        text += "\nBlur against the core's multiply-add peak:\n\n" + "\n".join(
+            "- " + b for b in blur_lines) + "\n"
     if oiiotool:
         text += "\n" + "\n".join(peer_lines) + "\n"
     if args.out:

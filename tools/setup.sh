@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libopenexr-dev libpng-dev libjpeg62-turbo-dev
-          libgtest-dev libbenchmark-dev groff-base clang-14 libclang-rt-14-dev time)
+          libgtest-dev libbenchmark-dev groff-base clang-14 libclang-rt-14-dev time python3)
 if [ "${1:-}" = "--bench" ]; then
   packages+=(openimageio-tools)
 fi

@@ -1,0 +1,115 @@
+// blurpeak: the multiply-add rate radsoften's blur reaches against the
+// peak of this core. The peak is a loop of separate multiplies and adds on
+// two-lane double registers (the blur's own arithmetic, -ffp-contract=off)
+// with nothing loaded or stored; the blur is gaussian_blur on the image.
+// The peak is measured before and after the blur, and the better one kept.
+// Usage: blurpeak input.exr [scalefactor]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "gaussian.h"
+#include "prog.h"
+
+namespace {
+
+typedef double double2 __attribute__((vector_size(16)));
+
+double seconds_since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Multiply-adds per second of twelve independent chains of
+// acc = acc + t * v, two lanes each. The empty asm makes t opaque on every
+// iteration, so the products cannot be hoisted out of the loop.
+double peak_rate()
+{
+    constexpr int chains = 12;
+    const long iterations = 50000000;
+    double2 acc[chains], v[chains];
+    for (int i = 0; i < chains; i++) {
+        acc[i] = double2{0.0, 0.0};
+        v[i] = double2{1e-9 * (i + 1), 2e-9 * (i + 1)};
+    }
+    double2 t = {0.5, 0.25};
+    auto start = std::chrono::steady_clock::now();
+    for (long n = 0; n < iterations; n++) {
+        asm volatile("" : "+x"(t));
+#pragma GCC unroll 12
+        for (int i = 0; i < chains; i++)
+            acc[i] += t * v[i];
+    }
+    double elapsed = seconds_since(start);
+    double check = 0;
+    for (int i = 0; i < chains; i++)
+        check += acc[i][0] + acc[i][1];
+    if (check < 0)
+        printf("%g\n", check);
+    return double(iterations) * chains * 2 / elapsed;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "Usage: blurpeak input.exr [scalefactor]\n");
+        return 1;
+    }
+    double scale = argc > 2 ? atof(argv[2]) : 0.05;
+    exrinput_ptr in(exrinput_new(argv[1]));
+    if (!in)
+        return 1;
+    int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
+    std::unique_ptr<rgba_t[]> src = gaussian_image_new(w, h);
+    std::unique_ptr<rgba_t[]> dst = gaussian_image_new(w, h);
+    if (!src || !dst) {
+        fprintf(stderr, "blurpeak: Cannot allocate memory.\n");
+        return 1;
+    }
+    double sum[4] = {0, 0, 0, 0};
+    for (int y = 0; y < h; y++) {
+        const rgba_t *row = exrinput_get_scanline(in.get(), y);
+        for (int x = 0; x < w; x++) {
+            src[size_t(y) * w + x] = row[x];
+            sum[0] += row[x].r;
+            sum[1] += row[x].g;
+            sum[2] += row[x].b;
+            sum[3] += row[x].a;
+        }
+    }
+    for (int c = 0; c < 4; c++)
+        gaussian_mean[c] = sum[c] / (double(w) * h);
+
+    double size = w * scale; // as radsoften sizes its blur
+    double r = size >= 1.0 ? double(long(size + 1.0)) : 0.5;
+    double taps = 4 * r - 1;
+    double macs = double(w) * h * 4 * taps * 2;
+
+    double peak1 = peak_rate();
+    // The blur's progress lines would swamp the report.
+    fflush(stderr);
+    int saved = dup(2), null = open("/dev/null", O_WRONLY);
+    dup2(null, 2);
+    auto start = std::chrono::steady_clock::now();
+    int failed = gaussian_blur(dst.get(), src.get(), w, h, size);
+    double elapsed = seconds_since(start);
+    dup2(saved, 2);
+    close(null);
+    close(saved);
+    if (failed) {
+        fprintf(stderr, "blurpeak: Cannot allocate memory.\n");
+        return 1;
+    }
+    double peak2 = peak_rate();
+    double peak = peak1 > peak2 ? peak1 : peak2;
+    double rate = macs / elapsed;
+    printf("image %dx%d, scale factor %g: %.0f taps per pass\n", w, h, scale, taps);
+    printf("peak  %.3g multiply-adds/s (%.3g and %.3g)\n", peak, peak1, peak2);
+    printf("blur  %.3g multiply-adds/s (%.3g in %.3f s)\n", rate, macs, elapsed);
+    printf("ratio %.2f of peak\n", rate / peak);
+    return 0;
+}
