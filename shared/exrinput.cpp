@@ -34,8 +34,83 @@ struct exrinput_t {
     int block_count; // rows held
 };
 
+// Whether the data window (x_min, y_min)-(x_max, y_max) is one the reader
+// accepts; prints the reason when it is not.
+static bool acceptable_window(const char *path, int x_min, int y_min, int x_max, int y_max)
+{
+    int64_t width = int64_t(x_max) - x_min + 1;
+    int64_t height = int64_t(y_max) - y_min + 1;
+    if (width < 1 || height < 1) {
+        fprintf(stderr, "exrinput: Invalid data window in %s.\n", path);
+        return false;
+    }
+    // A hostile header can announce any size; refuse what no photograph
+    // needs before allocating rows for it.
+    if (width > max_side || height > max_side) {
+        fprintf(stderr, "exrinput: Image size %lldx%lld in %s is beyond %d pixels a side.\n",
+                (long long)width, (long long)height, path, max_side);
+        return false;
+    }
+    return true;
+}
+
+static int32_t le32(const unsigned char *b)
+{
+    return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+}
+
+// Reads a NUL-terminated attribute name or type of at most 255 characters.
+static bool read_name(FILE *f, char (&name)[256])
+{
+    for (size_t i = 0; i < sizeof name; i++) {
+        int c = getc(f);
+        if (c == EOF)
+            return false;
+        name[i] = char(c);
+        if (c == 0)
+            return true;
+    }
+    return false;
+}
+
+// Finds the data window in the file's first header without the library,
+// which sizes its line buffers by it while opening, before the reader could
+// refuse a hostile size. Returns false when the file does not start like an
+// EXR image or its header cannot be walked; the library then judges it.
+static bool peek_data_window(const char *path, int box[4])
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return false;
+    unsigned char head[8];
+    bool found = false;
+    if (fread(head, 1, 8, f) == 8 && le32(head) == 20000630) {
+        char name[256], type[256];
+        unsigned char size[4];
+        while (!found && read_name(f, name) && name[0] && read_name(f, type) &&
+               fread(size, 1, 4, f) == 4 && le32(size) >= 0) {
+            if (strcmp(name, "dataWindow") == 0 && strcmp(type, "box2i") == 0 && le32(size) == 16) {
+                unsigned char v[16];
+                if (fread(v, 1, 16, f) != 16)
+                    break;
+                for (int i = 0; i < 4; i++)
+                    box[i] = le32(v + 4 * i);
+                found = true;
+            } else if (fseek(f, le32(size), SEEK_CUR) != 0) {
+                break;
+            }
+        }
+    }
+    fclose(f);
+    return found;
+}
+
 exrinput_t *exrinput_new(const char *path)
 {
+    int box[4];
+    if (peek_data_window(path, box) && !acceptable_window(path, box[0], box[1], box[2], box[3]))
+        return nullptr;
+
     exrinput_t *in = static_cast<exrinput_t *>(calloc(1, sizeof *in));
     if (!in) {
         fprintf(stderr, "exrinput: Cannot allocate memory.\n");
@@ -49,21 +124,12 @@ exrinput_t *exrinput_new(const char *path)
     }
     int x_min, y_min, x_max, y_max;
     ImfHeaderDataWindow(ImfInputHeader(in->file), &x_min, &y_min, &x_max, &y_max);
+    if (!acceptable_window(path, x_min, y_min, x_max, y_max)) {
+        exrinput_delete(in);
+        return nullptr;
+    }
     int64_t width = int64_t(x_max) - x_min + 1;
     int64_t height = int64_t(y_max) - y_min + 1;
-    if (width < 1 || height < 1) {
-        fprintf(stderr, "exrinput: Invalid data window in %s.\n", path);
-        exrinput_delete(in);
-        return nullptr;
-    }
-    // A hostile header can announce any size; refuse what no photograph
-    // needs before allocating rows for it.
-    if (width > max_side || height > max_side) {
-        fprintf(stderr, "exrinput: Image size %lldx%lld in %s is beyond %d pixels a side.\n",
-                (long long)width, (long long)height, path, max_side);
-        exrinput_delete(in);
-        return nullptr;
-    }
     in->width = int(width);
     in->height = int(height);
     in->x_min = x_min;

@@ -105,6 +105,9 @@ TEST(SuiteCorrupt, DamagedAndHostileFilesEndAsSettled)
     write_file(dir / "offsets.exr", with_damaged_offsets(exr, 4));
     write_file(dir / "wide.exr", with_data_window(exr, 0, (1 << 30) - 1));
     write_file(dir / "inverted.exr", with_data_window(exr, 10, 4));
+    // found by fuzzing: the library sizes its line buffers by the data
+    // window when opening, so such a width must be refused before that
+    write_file(dir / "wider.exr", with_data_window(exr, 0, 16318466));
     write_file(dir / "text.exr", "not an image\n");
     write_file(dir / "empty.exr", "");
 
@@ -160,6 +163,7 @@ TEST(SuiteCorrupt, DamagedAndHostileFilesEndAsSettled)
         {"truncated.exr", "radbright", 1, "exrinput: Cannot read scanline ", 64, 64},
         {"offsets.exr", "radbright", 1, "exrinput: Cannot read scanline 0: ", 64, 64},
         {"wide.exr", "radbright", 1, "exrinput: ", 0, 0},
+        {"wider.exr", "radbright", 1, "exrinput: Image size 16318467x64 in ", 0, 0},
         {"inverted.exr", "radbright", 1, "exrinput: ", 0, 0},
         {"text.exr", "radbright", 1, "exrinput: ", 0, 0},
         {"empty.exr", "radbright", 1, "exrinput: ", 0, 0},
