@@ -1,7 +1,7 @@
 // gaussian: the separable Gaussian blur of radsoften, rows then columns.
-// The passes are arranged for the cache (padded rows, strips of columns)
-// but add exactly the terms of the straightforward form, in its order, so
-// the result is bit-identical to summing gaussian_sample tap by tap.
+// Both passes blur rows with unit stride (the columns as rows of the
+// transposed image), but add exactly the terms of the straightforward form,
+// in its order, so the result is bit-identical to summing gaussian_sample tap by tap.
 #include "gaussian.h"
 
 #include <algorithm>
@@ -102,19 +102,42 @@ void blur_block(rgba_t *out, const rgba_t *in, ptrdiff_t step, const double *tap
     }
 }
 
-// Rows y0 ... y1-1 of the B columns from x of the vertical pass, from the
-// w x h image src into dst; the taps' centre is tap count / 2.
-template <int B>
-void blur_strip(rgba_t *dst, const rgba_t *src, ptrdiff_t w, ptrdiff_t h, ptrdiff_t x,
-                ptrdiff_t y0, ptrdiff_t y1, const double *taps, ptrdiff_t count, double sum)
+// Blurs the h rows of w pixels of in along each row into out. Each row is
+// copied between margins of pad mean pixels (row holds w + 2 pad), so every
+// output reads count consecutive pixels with no bounds checks. progress(y)
+// is called before row y.
+template <class Progress>
+void blur_rows(rgba_t *out, const rgba_t *in, ptrdiff_t w, ptrdiff_t h, rgba_t *row,
+               const double *taps, ptrdiff_t count, double sum, Progress &&progress)
 {
     const ptrdiff_t pad = count / 2;
-    for (ptrdiff_t y = y0; y < y1; y++) {
-        // taps lo ... hi-1 land on rows y + j - pad inside the image
-        ptrdiff_t lo = std::max<ptrdiff_t>(0, pad - y);
-        ptrdiff_t hi = std::min<ptrdiff_t>(count, h + pad - y);
-        blur_block<B>(dst + y * w + x, src + (y + lo - pad) * w + x, w, taps, lo, hi, count, sum);
+    const rgba_t mean = {gaussian_mean[0], gaussian_mean[1], gaussian_mean[2], gaussian_mean[3]};
+    std::fill(row, row + pad, mean);
+    std::fill(row + pad + w, row + w + 2 * pad, mean);
+    for (ptrdiff_t y = 0; y < h; y++) {
+        progress(y);
+        memcpy(row + pad, in + y * w, size_t(w) * sizeof(rgba_t));
+        rgba_t *o = out + y * w;
+        ptrdiff_t x = 0;
+        for (; x + block <= w; x += block)
+            blur_block<block>(o + x, row + x, 1, taps, 0, count, count, sum);
+        for (; x < w; x++)
+            blur_block<1>(o + x, row + x, 1, taps, 0, count, count, sum);
     }
+}
+
+// dst (w rows of h pixels) becomes the transpose of src (h rows of w),
+// in tiles that stay in cache.
+void transpose(rgba_t *dst, const rgba_t *src, ptrdiff_t w, ptrdiff_t h)
+{
+    constexpr ptrdiff_t tile = 16;
+    for (ptrdiff_t y0 = 0; y0 < h; y0 += tile)
+        for (ptrdiff_t x0 = 0; x0 < w; x0 += tile) {
+            const ptrdiff_t y1 = std::min(h, y0 + tile), x1 = std::min(w, x0 + tile);
+            for (ptrdiff_t y = y0; y < y1; y++)
+                for (ptrdiff_t x = x0; x < x1; x++)
+                    dst[x * h + y] = src[y * w + x];
+        }
 }
 
 // Half-widths beyond this cannot be indexed (the padded row would not fit
@@ -138,7 +161,7 @@ int gaussian_blur(rgba_t *dst, const rgba_t *src, int w, int h, double size)
     }
     const ptrdiff_t count = 2 * n - 1; // taps d = -(n-1) ... n-1
     const ptrdiff_t pad = n - 1;       // taps on each side of the centre
-    const ptrdiff_t padded_w = w + 2 * pad;
+    const ptrdiff_t padded_w = std::max(w, h) + 2 * pad;
 
     std::unique_ptr<double[]> weight(new (std::nothrow) double[n]);
     std::unique_ptr<double[]> taps(weight ? new (std::nothrow) double[count] : nullptr);
@@ -164,37 +187,30 @@ int gaussian_blur(rgba_t *dst, const rgba_t *src, int w, int h, double size)
         sum += taps[j];
     }
 
-    // Rows: each row is copied between margins of pad mean pixels, so every
-    // output reads count consecutive pixels with no bounds checks.
-    const rgba_t mean = {gaussian_mean[0], gaussian_mean[1], gaussian_mean[2], gaussian_mean[3]};
-    std::fill(row.get(), row.get() + pad, mean);
-    std::fill(row.get() + pad + w, row.get() + padded_w, mean);
+    // Rows, from src into mid.
     fprintf(stderr, "gaussian: Pass 1 (horizontal).\n");
-    for (ptrdiff_t y = 0; y < h; y++) {
+    blur_rows(mid.get(), src, w, h, row.get(), taps.get(), count, sum, [](ptrdiff_t y) {
         if (y % 10 == 0)
             fprintf(stderr, "gaussian: %d\r", int(y));
-        memcpy(row.get() + pad, src + y * w, size_t(w) * sizeof(rgba_t));
-        rgba_t *out = mid.get() + y * w;
-        ptrdiff_t x = 0;
-        for (; x + block <= w; x += block)
-            blur_block<block>(out + x, row.get() + x, 1, taps.get(), 0, count, count, sum);
-        for (; x < w; x++)
-            blur_block<1>(out + x, row.get() + x, 1, taps.get(), 0, count, count, sum);
-    }
+    });
 
-    // Columns: ten rows at a time (one progress line each), walked in strips
-    // a block wide, so each tap reads whole cache lines and the rows a strip
-    // needs stay in cache from one output row to the next.
+    // Columns: mid is transposed into dst, so each column is a row read with
+    // unit stride; its rows are blurred back into mid and transposed into
+    // dst. Every output still adds the same products in the same order.
+    // The progress lines count the image's rows, ten at a time, spread over
+    // the columns.
     fprintf(stderr, "\ngaussian: Pass 2 (vertical).\n");
-    for (ptrdiff_t y0 = 0; y0 < h; y0 += 10) {
-        fprintf(stderr, "gaussian: %d\r", int(y0));
-        const ptrdiff_t y1 = std::min<ptrdiff_t>(h, y0 + 10);
-        ptrdiff_t x = 0;
-        for (; x + block <= w; x += block)
-            blur_strip<block>(dst, mid.get(), w, h, x, y0, y1, taps.get(), count, sum);
-        for (; x < w; x++)
-            blur_strip<1>(dst, mid.get(), w, h, x, y0, y1, taps.get(), count, sum);
-    }
+    transpose(dst, mid.get(), w, h);
+    const ptrdiff_t lines = (h + 9) / 10;
+    ptrdiff_t printed = 0;
+    auto print_until = [&](ptrdiff_t n) {
+        for (; printed < n; printed++)
+            fprintf(stderr, "gaussian: %d\r", int(printed * 10));
+    };
+    blur_rows(mid.get(), dst, h, w, row.get(), taps.get(), count, sum,
+              [&](ptrdiff_t x) { print_until(x * lines / w + 1); });
+    print_until(lines);
+    transpose(dst, mid.get(), h, w);
     fprintf(stderr, "\ngaussian: Done.\n");
     return 0;
 }
