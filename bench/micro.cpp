@@ -90,6 +90,37 @@ void ciecam02_inverse_call(benchmark::State &st)
     });
 }
 
+// The forms the programs call: the fixed conditions' terms derived once.
+void ciecam02_forward_prepared_call(benchmark::State &st)
+{
+    const ciecam02_conditions &v = ciecam02_fixed();
+    run(st, [&](double s) {
+        double j, c, h;
+        ciecam02_forward_prepared(&j, &c, &h, 40 * s, 42 * s, 30 * s, v);
+        return j + c + h;
+    });
+}
+
+void ciecam02_inverse_prepared_call(benchmark::State &st)
+{
+    const ciecam02_conditions &v = ciecam02_fixed();
+    run(st, [&](double s) {
+        double x, y, z;
+        ciecam02_inverse_prepared(&x, &y, &z, 50, 10 + s * 1e-4, 120, v);
+        return x + y + z;
+    });
+}
+
+// radadapt re-derives the background terms for every pixel.
+void ciecam02_set_background_call(benchmark::State &st)
+{
+    ciecam02_conditions v = ciecam02_fixed();
+    run(st, [&](double s) {
+        ciecam02_set_background(&v, 1 + s);
+        return v.aw;
+    });
+}
+
 void ciecam02_fl_call(benchmark::State &st) { run(st, [](double v) { return ciecam02_fl(v); }); }
 void srgb_lightness_call(benchmark::State &st) { run(st, [](double v) { return srgb_lightness(v, v, v); }); }
 
@@ -108,6 +139,9 @@ BENCHMARK(colour_ipt_round_trip);
 BENCHMARK(ciecam02_fl_call);
 BENCHMARK(ciecam02_forward_call);
 BENCHMARK(ciecam02_inverse_call);
+BENCHMARK(ciecam02_forward_prepared_call);
+BENCHMARK(ciecam02_inverse_prepared_call);
+BENCHMARK(ciecam02_set_background_call);
 BENCHMARK(srgb_lightness_call);
 
 BENCHMARK_MAIN();
