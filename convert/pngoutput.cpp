@@ -168,20 +168,12 @@ int pngoutput_delete(pngoutput_t *out)
         return 1;
     }
     FILE *file = out->file;
+    char *tmp = out->tmp_path;
     out->file = nullptr;
-    bool ok = fflush(file) == 0 && !ferror(file);
+    out->tmp_path = nullptr;
+    bool ok = tempfile_close_commit(file, tmp, out->path) == 0;
     int err = errno;
-    if (fclose(file) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok) {
-        char *tmp = out->tmp_path;
-        out->tmp_path = nullptr;
-        ok = tempfile_commit(tmp, out->path) == 0;
-        err = errno;
-        free(tmp);
-    }
+    free(tmp);
     if (!ok) {
         fprintf(stderr, "pngoutput: Cannot write %s: %s\n", out->path, strerror(err));
         discard(out);

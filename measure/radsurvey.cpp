@@ -49,21 +49,11 @@ static bool histogram_file_open(histogram_file *f, const char *path)
 // removed).
 static bool histogram_file_commit(histogram_file *f, const char *path)
 {
-    bool ok = fflush(f->fp) == 0 && !ferror(f->fp);
-    int err = errno;
-    if (fclose(f->fp) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    f->fp = nullptr;
-    if (!ok) {
-        // a write refused earlier leaves the stream's error flag, not errno
-        errno = err ? err : EIO;
-        return false;
-    }
+    FILE *fp = f->fp;
     std::string tmp = f->tmp;
+    f->fp = nullptr;
     f->tmp.clear();
-    return tempfile_commit(tmp, path) == 0;
+    return tempfile_close_commit(fp, tmp, path) == 0;
 }
 
 // v = 0.588 FL of the pixel's luminance times scale; not a number for a

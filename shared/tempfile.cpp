@@ -112,3 +112,21 @@ void tempfile_discard(const std::string &tmp)
     unlink(tmp.c_str());
     forget(tmp);
 }
+
+int tempfile_close_commit(FILE *stream, const std::string &tmp, const char *target)
+{
+    // A write refused earlier leaves the stream's error flag and, if the
+    // caller cleared errno before writing, its reason in errno.
+    bool ok = fflush(stream) == 0 && !ferror(stream);
+    int err = errno;
+    if (fclose(stream) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        tempfile_discard(tmp);
+        errno = err ? err : EIO;
+        return -1;
+    }
+    return tempfile_commit(tmp, target);
+}

@@ -5,6 +5,7 @@
 #ifndef TEMPFILE_H
 #define TEMPFILE_H
 
+#include <cstdio>
 #include <string>
 
 // Creates an empty file in target's directory with the permissions a new
@@ -18,5 +19,12 @@
 
 // Removes tmp.
 void tempfile_discard(const std::string &tmp);
+
+// For outputs written through stdio: flushes and closes the stream open on
+// tmp, then commits tmp over target. Returns 0, or -1 with errno set when a
+// write, the close or the rename failed (tmp is then removed). Clear errno
+// before writing, so that a write refused earlier is reported with its
+// reason rather than EIO.
+[[nodiscard]] int tempfile_close_commit(FILE *stream, const std::string &tmp, const char *target);
 
 #endif
