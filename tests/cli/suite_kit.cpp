@@ -22,34 +22,9 @@ testkit::run_result run_limited(const std::string &program, const std::vector<st
 {
     // bash sets the limit and then becomes the program.
     std::string script = "trap '' XFSZ; ulimit -f " + std::to_string(kbytes) + "; exec \"$0\" \"$@\"";
-    std::vector<std::string> argv = {"/bin/bash", "-c", script, testkit::program_path(program)};
-    argv.insert(argv.end(), args.begin(), args.end());
-
-    testkit::run_result r;
-    testkit::temp_dir dir;
-    std::string out_path = dir / "stdout", err_path = dir / "stderr";
-    std::vector<char *> cargv;
-    for (const std::string &a : argv)
-        cargv.push_back(const_cast<char *>(a.c_str()));
-    cargv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid;
-    int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        ADD_FAILURE() << "cannot run bash";
-        return r;
-    }
-    int st = 0;
-    waitpid(pid, &st, 0);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    r.out = testkit::slurp(out_path);
-    r.err = testkit::slurp(err_path);
-    return r;
+    std::vector<std::string> command = {"/bin/bash", "-c", script, testkit::program_path(program)};
+    command.insert(command.end(), args.begin(), args.end());
+    return testkit::run_command(command);
 }
 
 bool interrupt_while_writing(const std::string &program, const std::vector<std::string> &args,

@@ -145,16 +145,14 @@ std::string program_path(const std::string &program)
     return std::string(SUITE_BIN_DIR) + "/" + program;
 }
 
-run_result run(const std::string &program, const std::vector<std::string> &args)
+run_result run_command(const std::vector<std::string> &command)
 {
     run_result r;
     temp_dir dir;
     std::string out_path = dir / "stdout", err_path = dir / "stderr";
-    std::string exe = program_path(program);
 
     std::vector<char *> argv;
-    argv.push_back(const_cast<char *>(exe.c_str()));
-    for (const std::string &a : args)
+    for (const std::string &a : command)
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
 
@@ -164,10 +162,10 @@ run_result run(const std::string &program, const std::vector<std::string> &args)
     posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid;
-    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        ADD_FAILURE() << "cannot run " << exe;
+        ADD_FAILURE() << "cannot run " << command[0];
         return r;
     }
     int st = 0;
@@ -176,6 +174,13 @@ run_result run(const std::string &program, const std::vector<std::string> &args)
     r.out = slurp(out_path);
     r.err = slurp(err_path);
     return r;
+}
+
+run_result run(const std::string &program, const std::vector<std::string> &args)
+{
+    std::vector<std::string> command = {program_path(program)};
+    command.insert(command.end(), args.begin(), args.end());
+    return run_command(command);
 }
 
 std::string progress(const std::string &prog, const std::string &label, int h, int every)

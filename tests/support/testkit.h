@@ -67,6 +67,9 @@ struct run_result {
 // Runs build/bin/<program> with args and no standard input.
 run_result run(const std::string &program, const std::vector<std::string> &args);
 
+// Runs command[0] (a path) with the rest as its arguments, likewise.
+run_result run_command(const std::vector<std::string> &command);
+
 // Full path of a program in the build.
 std::string program_path(const std::string &program);
 
