@@ -63,15 +63,21 @@ class TimedOut(Exception):
 
 def run_once(argv, timeout=None):
     """Runs argv, returns (seconds, peak resident KB). With a timeout the
-    process is killed when it runs longer, and TimedOut raised."""
+    process is killed when it runs longer, and TimedOut raised. Seconds the
+    program reports on stdout as "untimed S" (the floor's loading of a
+    program's output) are left out."""
     start = time.perf_counter()
-    proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     timer = threading.Timer(timeout, proc.kill) if timeout else None
     if timer:
         timer.start()
     _, status, usage = os.wait4(proc.pid, 0)
     elapsed = time.perf_counter() - start
     proc.returncode = os.waitstatus_to_exitcode(status)
+    for line in proc.stdout.read().decode(errors="replace").splitlines():
+        if " untimed " in line:
+            elapsed -= float(line.split()[-1])
+    proc.stdout.close()
     if timer:
         timer.cancel()
         if elapsed >= timeout:
@@ -81,26 +87,41 @@ def run_once(argv, timeout=None):
     return elapsed, usage.ru_maxrss
 
 
-def paired(a, b, runs, timeout=None):
-    """Alternates a and b; returns median a time, median b time, median a/b,
-    and the peak memory of each. The timeout applies to b (the peer)."""
-    ta, tb, ratios, ma, mb = [], [], [], 0, 0
+def paired(a, b, runs, timeout=None, c=None):
+    """Alternates a and b (and c, when given: A B C A B C ...); returns the
+    median a time, median b time, median a/b, the peak memory of a and b,
+    and the median a/c. The timeout applies to b (the peer)."""
+    ta, tb, ratios, ratios_c, ma, mb = [], [], [], [], 0, 0
     for _ in range(runs):
         x, mx = run_once(a)
         y, my = run_once(b, timeout)
+        if c:
+            ratios_c.append(x / run_once(c)[0])
         ta.append(x)
         tb.append(y)
         ratios.append(x / y)
         ma, mb = max(ma, mx), max(mb, my)
-    return statistics.median(ta), statistics.median(tb), statistics.median(ratios), ma, mb
+    return (statistics.median(ta), statistics.median(tb), statistics.median(ratios), ma, mb,
+            statistics.median(ratios_c) if c else None)
 
 
-def floor_command(bench, decodes, writes, image, out):
+def floor_command(bench, decodes, writes, image, out, companion=None, written=None):
+    """exrcopy with the program's decodes of its input, its companion image
+    when it has one, and, given written, writing the program's own output."""
     if decodes == 0:
         # converters: the floor is writing an image of the same size
         return [bench + "/exrcopy", "-p", "1", image, out]
     argv = [bench + "/exrcopy", "-p", str(decodes)]
+    argv += ["-c", companion] if companion else []
+    argv += ["-w", written] if written else []
     return argv + ([image, out] if writes else ["-n", image])
+
+
+def floor_flags(argv):
+    """The floor's options as the table shows them: passes, -n, and c for a
+    companion image."""
+    flags = argv[1:3] + (["-n"] if "-n" in argv else [])
+    return flags + (["-c"] if "-c" in argv else [])
 
 
 def machine():
@@ -158,8 +179,8 @@ def main():
 
     blur_lines = []
     one_pass = {}  # size: [(program, seconds)] of the programs that read their input once
-    lines = ["| size | program | MP/s | ratio to floor | floor | peak MB | floor peak MB |",
-             "|---|---|---|---|---|---|---|"]
+    lines = ["| size | program | MP/s | ratio to floor | ratio to own-output floor | floor"
+             " | peak MB | floor peak MB |", "|---|---|---|---|---|---|---|---|"]
     peer_lines = ["| size | work | suite s | oiiotool s | speed-up | suite MB | oiiotool MB |",
                   "|---|---|---|---|---|---|---|"]
     for size in args.sizes.split(","):
@@ -178,7 +199,16 @@ def main():
         for name in programs:
             template, decodes, writes = PROGRAMS[name]
             argv = [bindir + "/" + name] + template.format(**f).split()
-            floor = floor_command(bench, decodes, writes, f["in"], d + "/floor.exr")
+            companion = f["blur"] if "{blur}" in template else None
+            floor = floor_command(bench, decodes, writes, f["in"], d + "/floor.exr", companion)
+            own = None
+            if decodes > 0 and writes and name != "radsoften":
+                # The floor that also writes what the program writes: its
+                # output from a first run, loaded before the floor starts.
+                run_once(argv)
+                shutil.copyfile(f["out"], d + "/own.exr")
+                own = floor_command(bench, decodes, writes, f["in"], d + "/floor.exr", companion,
+                                    d + "/own.exr")
             runs = 1 if name == "radsoften" and size == "32" else args.runs
             pixels = 768 * 512 / 1e6 if name == "radraster-raw" else mp
             if name == "radraster-raw":
@@ -186,10 +216,10 @@ def main():
                 if not os.path.exists(d + "/raw-size.exr"):
                     subprocess.run([bench + "/makeimages", photo, d + "/raw-size.exr", "768", "512"],
                                    check=True)
-            ta, tb, ratio, ma, mb = paired(argv, floor, runs)
-            lines.append("| %s MP | %s | %.2f | %.2f | exrcopy -p %d%s | %.1f | %.1f |" % (
-                size, name, pixels / ta, ratio, max(decodes, 1), "" if writes else " -n",
-                ma / 1024, mb / 1024))
+            ta, tb, ratio, ma, mb, ratio_own = paired(argv, floor, runs, c=own)
+            lines.append("| %s MP | %s | %.2f | %.2f | %s | %s | %.1f | %.1f |" % (
+                size, name, pixels / ta, ratio, "%.2f" % ratio_own if own else "-",
+                " ".join(["exrcopy"] + floor_flags(floor)), ma / 1024, mb / 1024))
             print(lines[-1], flush=True)
             if decodes <= 1 and name not in ("radsoften", "radraster-raw"):
                 one_pass.setdefault(size, []).append((name, ta, ma))
@@ -197,20 +227,38 @@ def main():
                 blur_lines.append("%s MP: " % size + "; ".join(blur_rate(bench, f["in"])))
                 print(blur_lines[-1], flush=True)
         if oiiotool:
-            copy = [oiiotool, "--threads", "1", f["in"], "-d", "half", "--compression", "piz",
-                    "-o", d + "/peer.exr"]
-            ta, tb, ratio, ma, mb = paired([bindir + "/radbright", f["in"], f["out"]], copy,
-                                           args.runs)
-            peer_lines.append("| %s MP | one-pass copy (radbright) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
-                              % (size, ta, tb, tb / ta, ma / 1024, mb / 1024))
-            print(peer_lines[-1], flush=True)
-            if one_pass.get(size):
-                slow = max(one_pass[size], key=lambda p: p[1])
-                big = max(one_pass[size], key=lambda p: p[2])
-                peer_lines.append("| %s MP | slowest one-pass program (%s); most memory (%s) | %.2f | %.2f"
-                                  " | %.1fx | %.1f | %.1f |" % (size, slow[0], big[0], slow[1], tb,
-                                                                tb / slow[1], big[2] / 1024,
-                                                                mb / 1024))
+            # The same work done by oiiotool: a PIZ half copy for the
+            # EXR-to-EXR programs, and for each converter its own conversion
+            # (radexport's PNG at level 9 with the Paeth filter only).
+            to_exr = ["-d", "half", "--compression", "piz", "-o", d + "/peer.exr"]
+            peers = {
+                "radbright": ("one-pass copy", [f["in"]] + to_exr),
+                "radexport": ("EXR to 8-bit PNG", [f["in"], "--attrib", "png:compressionLevel", "9",
+                                                   "--attrib", "png:filter", "128", "-d", "uint8",
+                                                   "-o", d + "/peer.png"]),
+                "radraster": ("PNG to EXR", [f["png"]] + to_exr),
+                "radjfif": ("JPEG to EXR", [f["jpg"]] + to_exr),
+                "radpixmap": ("PPM to EXR", [f["ppm"]] + to_exr),
+            }
+            copy_time = None
+            for name, (work, peer_args) in peers.items():
+                template = PROGRAMS[name][0]
+                argv = [bindir + "/" + name] + template.format(**f).split()
+                ta, tb, ratio, ma, mb, _ = paired(argv, [oiiotool, "--threads", "1"] + peer_args,
+                                                  args.runs)
+                if name == "radbright":
+                    copy_time, copy_mb = tb, mb
+                peer_lines.append("| %s MP | %s (%s) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
+                                  % (size, work, name, ta, tb, tb / ta, ma / 1024, mb / 1024))
+                print(peer_lines[-1], flush=True)
+            others = [p for p in one_pass.get(size, []) if p[0] not in peers]
+            if others and copy_time:
+                slow = max(others, key=lambda p: p[1])
+                big = max(others, key=lambda p: p[2])
+                peer_lines.append("| %s MP | slowest other one-pass program (%s) against the copy;"
+                                  " most memory (%s) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
+                                  % (size, slow[0], big[0], slow[1], copy_time,
+                                     copy_time / slow[1], big[2] / 1024, copy_mb / 1024))
                 print(peer_lines[-1], flush=True)
             # radsoften's Gaussian has sigma s/sqrt(2); oiiotool's gaussian
             # filter of width W has sigma W/4. A W x W kernel would be a full
@@ -223,8 +271,8 @@ def main():
                     "-o", d + "/peer.exr"]
             runs = 1 if size == "32" else args.runs
             try:
-                ta, tb, ratio, ma, mb = paired([bindir + "/radsoften", f["in"], f["out"], "0.05"],
-                                               blur, runs, args.peer_timeout)
+                ta, tb, ratio, ma, mb, _ = paired([bindir + "/radsoften", f["in"], f["out"], "0.05"],
+                                                  blur, runs, args.peer_timeout)
                 peer_lines.append("| %s MP | blur 0.05 (radsoften) | %.2f | %.2f | %.1fx | %.1f | %.1f |"
                                   % (size, ta, tb, tb / ta, ma / 1024, mb / 1024))
             except TimedOut:
