@@ -1,9 +1,12 @@
 // blurpeak: the multiply-add rate radsoften's blur reaches against the
 // peak of this core. The peak is a loop of separate multiplies and adds on
-// two-lane double registers (the blur's own arithmetic, -ffp-contract=off)
-// with nothing loaded or stored; the blur is gaussian_blur on the image.
+// double registers as wide as the blur's kernel uses (four lanes with AVX2,
+// else two; the blur's own arithmetic, -ffp-contract=off) with nothing
+// loaded or stored; the blur is gaussian_blur on the image.
 // The peak is measured before and after the blur, and the better one kept.
-// Usage: blurpeak input.exr [scalefactor]
+// A third argument of 2 makes the blur use its two-lane kernel (and the
+// peak two lanes) on a processor that has the four-lane one.
+// Usage: blurpeak input.exr [scalefactor [lanes]]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,18 +26,23 @@ double seconds_since(std::chrono::steady_clock::time_point start)
 }
 
 // Multiply-adds per second of twelve independent chains of
-// acc = acc + t * v, two lanes each. The empty asm makes t opaque on every
-// iteration, so the products cannot be hoisted out of the loop.
-double peak_rate()
+// acc = acc + t * v, each as many lanes as V has. The empty asm makes t
+// opaque on every iteration, so the products cannot be hoisted out of the
+// loop.
+template <class V>
+__attribute__((always_inline)) inline double peak_loop()
 {
-    constexpr int chains = 12;
+    constexpr int chains = 12, lanes = sizeof(V) / sizeof(double);
     const long iterations = 50000000;
-    double2 acc[chains], v[chains];
-    for (int i = 0; i < chains; i++) {
-        acc[i] = double2{0.0, 0.0};
-        v[i] = double2{1e-9 * (i + 1), 2e-9 * (i + 1)};
-    }
-    double2 t = {0.5, 0.25};
+    V acc[chains], v[chains];
+    for (int i = 0; i < chains; i++)
+        for (int l = 0; l < lanes; l++) {
+            acc[i][l] = 0.0;
+            v[i][l] = 1e-9 * (i + 1) * (l + 1);
+        }
+    V t;
+    for (int l = 0; l < lanes; l++)
+        t[l] = 0.5 / (l + 1);
     auto start = std::chrono::steady_clock::now();
     for (long n = 0; n < iterations; n++) {
         asm volatile("" : "+x"(t));
@@ -45,10 +53,23 @@ double peak_rate()
     double elapsed = seconds_since(start);
     double check = 0;
     for (int i = 0; i < chains; i++)
-        check += acc[i][0] + acc[i][1];
+        for (int l = 0; l < lanes; l++)
+            check += acc[i][l];
     if (check < 0)
         printf("%g\n", check);
-    return double(iterations) * chains * 2 / elapsed;
+    return double(iterations) * chains * lanes / elapsed;
+}
+
+typedef double double4 __attribute__((vector_size(32)));
+
+__attribute__((target("avx2"))) double peak_rate_wide()
+{
+    return peak_loop<double4>();
+}
+
+double peak_rate()
+{
+    return gaussian_uses_wide() ? peak_rate_wide() : peak_loop<double2>();
 }
 
 } // namespace
@@ -56,16 +77,18 @@ double peak_rate()
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "Usage: blurpeak input.exr [scalefactor]\n");
+        fprintf(stderr, "Usage: blurpeak input.exr [scalefactor [lanes]]\n");
         return 1;
     }
     double scale = argc > 2 ? atof(argv[2]) : 0.05;
+    if (argc > 3 && atoi(argv[3]) == 2)
+        gaussian_select(GAUSSIAN_NARROW);
     exrinput_ptr in(exrinput_new(argv[1]));
     if (!in)
         return 1;
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    std::unique_ptr<rgba_t[]> src = gaussian_image_new(w, h);
-    std::unique_ptr<rgba_t[]> dst = gaussian_image_new(w, h);
+    gaussian_image_ptr src = gaussian_image_new(w, h);
+    gaussian_image_ptr dst = gaussian_image_new(w, h);
     if (!src || !dst) {
         fprintf(stderr, "blurpeak: Cannot allocate memory.\n");
         return 1;
@@ -107,7 +130,8 @@ int main(int argc, char **argv)
     double peak2 = peak_rate();
     double peak = peak1 > peak2 ? peak1 : peak2;
     double rate = macs / elapsed;
-    printf("image %dx%d, scale factor %g: %.0f taps per pass\n", w, h, scale, taps);
+    printf("image %dx%d, scale factor %g: %.0f taps per pass, %d lanes\n", w, h, scale, taps,
+           gaussian_uses_wide() ? 4 : 2);
     printf("peak  %.3g multiply-adds/s (%.3g and %.3g)\n", peak, peak1, peak2);
     printf("blur  %.3g multiply-adds/s (%.3g in %.3f s)\n", rate, macs, elapsed);
     printf("ratio %.2f of peak\n", rate / peak);

@@ -13,9 +13,17 @@
 // before gaussian_blur; gaussian_sample returns them outside the image.
 extern double gaussian_mean[4];
 
+struct gaussian_image_free {
+    void operator()(rgba_t *img) const;
+};
+using gaussian_image_ptr = std::unique_ptr<rgba_t[], gaussian_image_free>;
+
 // A whole image of w x h pixels, row-major, owned by the caller; null when
 // its byte size does not fit in memory's address range or memory is short.
-[[nodiscard]] std::unique_ptr<rgba_t[]> gaussian_image_new(int w, int h);
+// Images of 2 MB or more ask the system for huge pages: each 4 KB page
+// touched for the first time is a fault, and at a few microseconds each
+// (more under a hypervisor) those faults would cost a third of a blur.
+[[nodiscard]] gaussian_image_ptr gaussian_image_new(int w, int h);
 
 // Channel c (0 R, 1 G, 2 B, 3 A) of pixel (x, y) of the w x h image img, or
 // gaussian_mean[c] when (x, y) lies outside it.
@@ -26,9 +34,23 @@ double gaussian_sample(const rgba_t *img, ptrdiff_t x, ptrdiff_t y, int w, int h
 // then along columns. Each output is the sum over the offsets, in increasing
 // order, of weight times sample, divided by the sum of all the weights. A
 // size below one pixel (or not a number) is a single tap of weight 1: dst
-// becomes a copy of src. Prints its pass and progress lines on stderr.
-// Returns 0, or 1 when its tables or its intermediate image cannot be
-// allocated (then nothing is printed and dst is untouched).
+// becomes a copy of src. The intermediate image (rows blurred) is held in
+// dst, so the blur needs no third image, only a few strips of columns.
+// Prints its pass and progress lines on stderr. Returns 0, or 1 when its
+// tables or strips cannot be allocated (then nothing is printed and dst is
+// untouched).
 [[nodiscard]] int gaussian_blur(rgba_t *dst, const rgba_t *src, int w, int h, double size);
+
+// The row kernel gaussian_blur uses: by default four lanes (a whole pixel a
+// register) where the processor has AVX2, else two. Both give the same bits;
+// tests and the benchmark choose one to compare them.
+enum gaussian_kernel { GAUSSIAN_AUTO, GAUSSIAN_NARROW, GAUSSIAN_WIDE };
+
+// Selects the kernel; false, keeping the current one, when GAUSSIAN_WIDE is
+// asked for and the processor lacks AVX2.
+bool gaussian_select(gaussian_kernel k);
+
+// Whether the four-lane kernel is the one in use.
+bool gaussian_uses_wide();
 
 #endif

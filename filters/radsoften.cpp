@@ -34,8 +34,8 @@ int main(int argc, char **argv)
     if (!in)
         return 1;
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    std::unique_ptr<rgba_t[]> image = gaussian_image_new(w, h);
-    std::unique_ptr<rgba_t[]> blurred = image ? gaussian_image_new(w, h) : nullptr;
+    gaussian_image_ptr image = gaussian_image_new(w, h);
+    gaussian_image_ptr blurred = image ? gaussian_image_new(w, h) : nullptr;
     if (!blurred) {
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;

@@ -103,16 +103,24 @@ TEST(Gaussian, BitIdenticalToTheStraightforwardForm)
         {5, 40, 20.9},  // kernel far wider than the image
         {9, 12, 0.5},   // narrower than a pixel: the identity
         {4, 4, 1.0},    // smallest real blur
+        {23, 19, 2.5},  // blocks of eight, of four and single pixels a row
     };
-    for (const auto &c : cases) {
-        std::vector<rgba_t> src = noise(c.w, c.h);
-        set_means(src);
-        std::vector<rgba_t> want = reference_blur(src, c.w, c.h, c.size);
-        std::vector<rgba_t> got(src.size(), rgba_t{-1, -1, -1, -1});
-        ASSERT_EQ(gaussian_blur(got.data(), src.data(), c.w, c.h, c.size), 0);
-        EXPECT_EQ(memcmp(got.data(), want.data(), got.size() * sizeof(rgba_t)), 0)
-            << c.w << "x" << c.h << " size " << c.size;
+    // Both row kernels, where the processor has the four-lane one.
+    for (gaussian_kernel k : {GAUSSIAN_NARROW, GAUSSIAN_WIDE}) {
+        if (!gaussian_select(k))
+            continue;
+        for (const auto &c : cases) {
+            std::vector<rgba_t> src = noise(c.w, c.h);
+            set_means(src);
+            std::vector<rgba_t> want = reference_blur(src, c.w, c.h, c.size);
+            std::vector<rgba_t> got(src.size(), rgba_t{-1, -1, -1, -1});
+            ASSERT_EQ(gaussian_blur(got.data(), src.data(), c.w, c.h, c.size), 0);
+            EXPECT_EQ(memcmp(got.data(), want.data(), got.size() * sizeof(rgba_t)), 0)
+                << (k == GAUSSIAN_WIDE ? "four" : "two") << " lanes, " << c.w << "x" << c.h
+                << " size " << c.size;
+        }
     }
+    gaussian_select(GAUSSIAN_AUTO);
 }
 
 TEST(Gaussian, SizesBelowOnePixelCopyTheImage)
