@@ -3,6 +3,8 @@
 // which releases everything.
 #include "jpeginput.h"
 
+#include "heap.h"
+
 #include <csetjmp>
 #include <cerrno>
 #include <climits>
@@ -159,6 +161,7 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
 
 jpeginput_t *jpeginput_new(const char *path, int ycbcr)
 {
+    heap_keep_freed(); // the decoder's buffers come and go too
     jpeginput_t *in = static_cast<jpeginput_t *>(calloc(1, sizeof(jpeginput_t)));
     if (!in)
         return nullptr;

@@ -2,6 +2,8 @@
 // decoded into a staging row of halves and widened to doubles.
 #include "exrinput.h"
 
+#include "heap.h"
+
 #include <Imath/half.h>
 #include <OpenEXR/ImfCRgbaFile.h>
 
@@ -107,6 +109,7 @@ static bool peek_data_window(const char *path, int box[4])
 
 exrinput_t *exrinput_new(const char *path)
 {
+    heap_keep_freed();
     int box[4];
     if (peek_data_window(path, box) && !acceptable_window(path, box[0], box[1], box[2], box[3]))
         return nullptr;

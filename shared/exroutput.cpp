@@ -2,6 +2,8 @@
 // temporary file that is renamed over the target once complete.
 #include "exroutput.h"
 
+#include "heap.h"
+
 #include "tempfile.h"
 
 #include <Imath/half.h>
@@ -78,6 +80,7 @@ void discard(exroutput_t *out)
 
 exroutput_t *exroutput_new(const char *path, int width, int height)
 {
+    heap_keep_freed();
     exroutput_t *out = new (std::nothrow) exroutput_t();
     if (!out) {
         fprintf(stderr, "exroutput: Cannot allocate memory.\n");
