@@ -1,7 +1,10 @@
 // radjfif: converts a YCbCr JPEG photograph into a linear RGBA EXR.
 // Usage: radjfif input.jpg output.exr
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "jpeginput.h"
 #include "prog.h"
@@ -33,6 +36,28 @@ static rgba_t jfif_pixel(double Y, double Cb, double Cr)
     return {srgb_to_linear(r), srgb_to_linear(g), srgb_to_linear(b), 1.0};
 }
 
+// The pixels of recently seen Y, Cb, Cr triples. A photograph repeats a
+// triple often among neighbouring pixels, and each new one costs up to
+// three pow calls; the stored pixel is the one jfif_pixel computed, so the
+// output is the same. Direct-mapped: a triple has one slot, picked by a
+// multiplicative hash, and a newer triple of the same slot replaces it.
+struct jfif_cache {
+    static constexpr int bits = 14;
+    uint32_t key[1 << bits] = {}; // the triple + 1; 0 is an empty slot
+    rgba_t pixel[1 << bits];
+
+    const rgba_t &get(unsigned char Y, unsigned char Cb, unsigned char Cr)
+    {
+        const uint32_t k = (uint32_t(Y) << 16 | uint32_t(Cb) << 8 | Cr) + 1;
+        const uint32_t slot = (k * 2654435761u) >> (32 - bits);
+        if (key[slot] != k) {
+            key[slot] = k;
+            pixel[slot] = jfif_pixel(Y, Cb, Cr);
+        }
+        return pixel[slot];
+    }
+};
+
 int main(int argc, char **argv)
 {
     if (argc < 3) {
@@ -49,6 +74,11 @@ int main(int argc, char **argv)
     row_ptr row = prog_alloc_row(prog_name, w);
     if (!row)
         return 1;
+    std::unique_ptr<jfif_cache> cache(new (std::nothrow) jfif_cache);
+    if (!cache) {
+        fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
+        return 1;
+    }
     exroutput_ptr out(exroutput_new(argv[2], w, h));
     if (!out) {
         fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[2]);
@@ -59,7 +89,7 @@ int main(int argc, char **argv)
         const unsigned char *src = jpeginput_get_scanline(in.get(), y);
         prog_progress(prog_name, "Output scanline", y, 1);
         for (size_t x = 0; x < size_t(w); x++)
-            row[x] = jfif_pixel(src[3 * x], src[3 * x + 1], src[3 * x + 2]);
+            row[x] = cache->get(src[3 * x], src[3 * x + 1], src[3 * x + 2]);
         exroutput_write_scanline(out.get(), row.get());
     }
 
