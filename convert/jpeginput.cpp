@@ -145,6 +145,7 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     // At most 65500 x 65500 pixels of 3 bytes: past 32 bits, not past size_t.
     size_t row_bytes = size_t(in->width) * 3;
     in->pixels = static_cast<unsigned char *>(malloc(row_bytes * size_t(in->height)));
+    heap_advise_huge(in->pixels, row_bytes * size_t(in->height));
     if (!in->pixels)
         longjmp(err.jump, 1);
     while (cinfo.output_scanline < cinfo.output_height) {

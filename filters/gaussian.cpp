@@ -6,14 +6,15 @@
 // is bit-identical to summing gaussian_sample tap by tap.
 #include "gaussian.h"
 
+#include "heap.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <new>
-#include <sys/mman.h>
 
 double gaussian_mean[4];
 
@@ -35,7 +36,7 @@ gaussian_image_ptr gaussian_image_new(int w, int h)
     if (bytes < huge_page)
         img = malloc(bytes);
     else if (posix_memalign(&img, huge_page, bytes) == 0)
-        madvise(img, bytes, MADV_HUGEPAGE); // a hint: without it, small pages
+        heap_advise_huge(img, bytes);
     else
         img = nullptr;
     return gaussian_image_ptr(static_cast<rgba_t *>(img));

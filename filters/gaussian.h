@@ -20,9 +20,10 @@ using gaussian_image_ptr = std::unique_ptr<rgba_t[], gaussian_image_free>;
 
 // A whole image of w x h pixels, row-major, owned by the caller; null when
 // its byte size does not fit in memory's address range or memory is short.
-// Images of 2 MB or more ask the system for huge pages: each 4 KB page
-// touched for the first time is a fault, and at a few microseconds each
-// (more under a hypervisor) those faults would cost a third of a blur.
+// Images of 2 MB or more start on a 2 MB boundary and ask the system for
+// huge pages: each 4 KB page touched for the first time is a fault, and at
+// a few microseconds each (more under a hypervisor) those faults would cost
+// a third of a blur.
 [[nodiscard]] gaussian_image_ptr gaussian_image_new(int w, int h);
 
 // Channel c (0 R, 1 G, 2 B, 3 A) of pixel (x, y) of the w x h image img, or
