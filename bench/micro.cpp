@@ -39,6 +39,31 @@ void run(benchmark::State &state, F f)
     state.SetItemsProcessed(state.iterations());
 }
 
+// The same calls, each waiting for the last: its result, times 0 (which
+// the compiler must still compute, for infinities and NaN), enters the next
+// input. This is the cost of a call whose input comes from the call before,
+// as in the operators' chains (an IPT inverse waits for the forward pows).
+template <class F>
+void chained(benchmark::State &state, F f)
+{
+    const std::vector<double> &s = samples();
+    size_t i = 0;
+    double last = 0;
+    for (auto _ : state) {
+        last = f(s[i] + last * 0.0);
+        i = (i + 1) & 4095;
+    }
+    benchmark::DoNotOptimize(last);
+    state.SetItemsProcessed(state.iterations());
+}
+
+void libm_pow_chained(benchmark::State &st)
+{
+    chained(st, [](double x) { return std::pow(x, 0.43); });
+}
+void libm_log_chained(benchmark::State &st) { chained(st, [](double x) { return std::log(x); }); }
+void chain_step(benchmark::State &st) { chained(st, [](double x) { return x; }); }
+
 void libm_pow(benchmark::State &st) { run(st, [](double x) { return std::pow(x, 0.43); }); }
 void libm_pow_third(benchmark::State &st) { run(st, [](double x) { return std::pow(x, 1.0 / 3.0); }); }
 void libm_exp(benchmark::State &st) { run(st, [](double x) { return std::exp(-x * 1e-3); }); }
@@ -127,6 +152,9 @@ void srgb_lightness_call(benchmark::State &st) { run(st, [](double v) { return s
 } // namespace
 
 BENCHMARK(libm_pow);
+BENCHMARK(libm_pow_chained);
+BENCHMARK(libm_log_chained);
+BENCHMARK(chain_step);
 BENCHMARK(libm_pow_third);
 BENCHMARK(libm_exp);
 BENCHMARK(libm_log);

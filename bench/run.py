@@ -165,6 +165,8 @@ def main():
     ap.add_argument("--peer", action="store_true", help="also time oiiotool")
     ap.add_argument("--peer-timeout", type=int, default=900,
                     help="seconds after which a peer run is stopped (default 900)")
+    ap.add_argument("--no-peer-blur", action="store_true",
+                    help="with --peer, leave out the blur (the longest peer run)")
     ap.add_argument("--work", default="/tmp/radsuite-bench", help="scratch folder")
     ap.add_argument("--out", default="", help="write the Markdown table here")
     args = ap.parse_args()
@@ -268,6 +270,8 @@ def main():
             # filter of width W has sigma W/4. A W x W kernel would be a full
             # two-dimensional convolution; a W x 1 then a 1 x W one is the
             # separable blur, the same work radsoften does.
+            if args.no_peer_blur:
+                continue
             s = int(w * 0.05 + 1) - 1
             width = 4 * s / 2 ** 0.5
             blur = [oiiotool, "--threads", "1", f["in"], "--blur", "%.1fx1" % width,
