@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 #include "test_fixtures.h"
 #include "testkit.h"
@@ -73,6 +74,50 @@ TEST(Radjfif, ConvertsYCbCrToLinearRgb)
         EXPECT_NEAR(got.b, half_round(want.b), 1e-9) << i;
         EXPECT_EQ(got.a, 1.0) << i;
     }
+}
+
+// radjfif remembers the pixels of recent triples in slots shared by many
+// triples. Thousands of distinct triples, each in its own block, make
+// triples meet in a slot and replace each other; every pixel must still be
+// the formula's (written out here as the oracle).
+TEST(Radjfif, ManyColoursEachGetTheirOwnPixel)
+{
+    auto linear = [](double c) {
+        if (c < 0)
+            return 0.0;
+        if (c > 1)
+            return 1.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const int across = 64, down = 40;
+    std::vector<std::array<unsigned char, 3>> colours(across * down);
+    unsigned seed = 1;
+    for (auto &c : colours)
+        for (auto &v : c)
+            v = (unsigned char)((seed = seed * 1103515245 + 12345) >> 16);
+    std::vector<unsigned char> ycc;
+    for (int y = 0; y < down * 8; y++)
+        for (int x = 0; x < across * 8; x++) {
+            const auto &c = colours[(y / 8) * across + x / 8];
+            ycc.insert(ycc.end(), c.begin(), c.end());
+        }
+    temp_dir dir;
+    ASSERT_TRUE(fixtures::write_jpeg_ycbcr(dir / "in.jpg", across * 8, down * 8, ycc));
+    ASSERT_EQ(run("radjfif", {dir / "in.jpg", dir / "out.exr"}).status, 0);
+
+    image out = read_exr(dir / "out.exr");
+    int wrong = 0;
+    for (int y = 0; y < out.h; y++)
+        for (int x = 0; x < out.w; x++) {
+            const auto &c = colours[(y / 8) * across + x / 8];
+            double l = c[0] * 0.00390625, cb = (c[1] - 128) * 0.00390625,
+                   cr = (c[2] - 128) * 0.00390625;
+            const rgba_t &got = out.at(x, y);
+            wrong += got.r != half_round(linear((l - 0.0009 * cb) + 1.4017 * cr)) ||
+                     got.g != half_round(linear((l - 0.3437 * cb) - 0.7142 * cr)) ||
+                     got.b != half_round(linear((1.7722 * cb + l) + 0.001 * cr)) || got.a != 1;
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(Radjfif, RefusedFilesLeaveNoOutput)
