@@ -73,45 +73,24 @@ inline void store(double *p, double2 v)
 // the adder busy while staying in registers.
 constexpr int block = 4;
 
-// B neighbouring output pixels out[0 .. B-1]. Output i adds, for the taps
-// j = 0 ... count-1 in increasing order, taps[j] times its sample, and is
-// divided by sum. Taps below lo and from hi on fall outside the image and
-// sample the channel means; tap j in between samples in[(j - lo) * step + i].
+// B neighbouring output pixels out[0 .. B-1] of a padded row: output i
+// adds, for the taps j = 0 ... count-1 in increasing order, taps[j] times
+// in[j + i], and is divided by sum.
 template <int B>
-void blur_block(rgba_t *out, const rgba_t *in, ptrdiff_t step, const double *taps,
-                ptrdiff_t lo, ptrdiff_t hi, ptrdiff_t count, double sum)
+void blur_block(rgba_t *out, const rgba_t *in, const double *taps, ptrdiff_t count, double sum)
 {
-    const double2 mean_rg = {gaussian_mean[0], gaussian_mean[1]};
-    const double2 mean_ba = {gaussian_mean[2], gaussian_mean[3]};
     double2 rg[B], ba[B];
 #pragma GCC unroll 8
     for (int i = 0; i < B; i++)
         rg[i] = ba[i] = double2{0.0, 0.0};
-    ptrdiff_t j = 0;
-    for (; j < lo; j++) {
+    for (ptrdiff_t j = 0; j < count; j++) {
         const double2 t = {taps[j], taps[j]};
-#pragma GCC unroll 8
-        for (int i = 0; i < B; i++) {
-            rg[i] += t * mean_rg;
-            ba[i] += t * mean_ba;
-        }
-    }
-    for (ptrdiff_t o = 0; j < hi; j++, o += step) {
-        const double2 t = {taps[j], taps[j]};
-        const rgba_t *p = in + o;
+        const rgba_t *p = in + j;
         asm("" : "+r"(p)); // as in blur_block_wide
 #pragma GCC unroll 8
         for (int i = 0; i < B; i++) {
             rg[i] += t * load(&p[i].r);
             ba[i] += t * load(&p[i].b);
-        }
-    }
-    for (; j < count; j++) {
-        const double2 t = {taps[j], taps[j]};
-#pragma GCC unroll 8
-        for (int i = 0; i < B; i++) {
-            rg[i] += t * mean_rg;
-            ba[i] += t * mean_ba;
         }
     }
     const double2 s = {sum, sum};
@@ -129,9 +108,9 @@ void blur_row_narrow(rgba_t *out, const rgba_t *row, ptrdiff_t w, const double *
 {
     ptrdiff_t x = 0;
     for (; x + block <= w; x += block)
-        blur_block<block>(out + x, row + x, 1, taps, 0, count, count, sum);
+        blur_block<block>(out + x, row + x, taps, count, sum);
     for (; x < w; x++)
-        blur_block<1>(out + x, row + x, 1, taps, 0, count, count, sum);
+        blur_block<1>(out + x, row + x, taps, count, sum);
 }
 
 // The four-lane kernel, for processors with AVX2: a whole pixel a register,
