@@ -1,0 +1,75 @@
+// The run radhybrid and radhybrid-inverse share: each cone response of the
+// input meets a semi-saturation value taken from the same cone of a second
+// image at the same position, sigma_C = (f' C2)^m. The two programs differ
+// only in what they do with it: Respond(C, sigma_C) compresses (radhybrid)
+// or restores (radhybrid-inverse). Both print under the name radhybrid; -a
+// is accepted, clamped and reported but does not enter the mapping.
+#ifndef HYBRID_H
+#define HYBRID_H
+
+#include <cmath>
+#include <cstdio>
+
+#include "colour.h"
+#include "prog.h"
+#include "receptor.h"
+
+namespace hybrid {
+
+constexpr char prog_name[] = "radhybrid";
+constexpr char usage[] =
+    "Usage: radhybrid [-f fval] [-m mval] [-a aval] input.exr chr.exr output.exr\n";
+
+// Respond applied to each cone of px against the same cone of px2; the
+// output keeps px's alpha.
+template <double (*Respond)(double, double)>
+rgba_t pixel(const rgba_t &px, const rgba_t &px2, const receptor_params &p)
+{
+    double l, m, s, l2, m2, s2, y;
+    receptor_cones(px, &l, &m, &s, &y);
+    receptor_cones(px2, &l2, &m2, &s2, &y);
+    return receptor_from_cones(Respond(l, std::pow(p.f_prime * l2, p.m)),
+                               Respond(m, std::pow(p.f_prime * m2, p.m)),
+                               Respond(s, std::pow(p.f_prime * s2, p.m)), px.a);
+}
+
+// The whole program: options, the three images, the statistics pass of the
+// first image and the correcting pass. Returns the exit status.
+template <double (*Respond)(double, double)>
+int run(int argc, char **argv)
+{
+    receptor_params p;
+    int first = receptor_parse(argc, argv, "f:m:a:", 3, usage, &p);
+    if (!first)
+        return 1;
+    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
+    if (!in)
+        return 1;
+    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
+    if (!row)
+        return 1;
+    exrinput_ptr chr = prog_open_companion(prog_name, argv[first + 1], in.get());
+    if (!chr)
+        return 1;
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 2], in.get());
+    if (!out)
+        return 1;
+    receptor_clamp(&p);
+    fprintf(stderr, "%s: Using f=%.3f, m=%.3f, and a=%.3f\n", prog_name, p.f, p.m, p.a);
+
+    // The statistics, and so the automatic m, come from the first image
+    // alone: a round trip through both programs needs the same -m on both
+    // command lines.
+    receptor_stats st = receptor_scan(prog_name, in.get(), 10);
+    if (receptor_settle(&p, st))
+        fprintf(stderr, "%s: Calculated m value is %f\n", prog_name, p.m);
+    prog_map2(prog_name, in.get(), chr.get(), out.get(), row.get(), "Correcting scanline", 10,
+              [&](const rgba_t &px, const rgba_t &px2) { return pixel<Respond>(px, px2, p); });
+
+    prog_done(prog_name);
+    return prog_close(std::move(out), std::move(in), std::move(chr));
+}
+
+} // namespace hybrid
+
+#endif
