@@ -21,18 +21,12 @@ int main(int argc, char **argv)
         fputs("Usage: radbright input.exr output.exr\n", stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[2], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
         return 1;
 
-    prog_map(prog_name, in.get(), out.get(), row.get(), "Writing", 10, bright_pixel);
+    prog_map(prog_name, files, "Writing", 10, bright_pixel);
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in));
+    return prog_close(std::move(files));
 }

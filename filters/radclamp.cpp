@@ -79,21 +79,15 @@ int main(int argc, char **argv)
         fputs("Usage: radclamp input.exr output.exr\n", stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
-    if (!in)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
         return 1;
-    int w = exrinput_get_width(in.get());
-    row_ptr row = prog_alloc_row(prog_name, w);
-    if (!row)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[2], in.get());
-    if (!out)
-        return 1;
+    int w = exrinput_get_width(files.in.get());
 
     // Infinite luminances take no part in the range, so that one infinite
     // pixel cannot make every bin undefined.
     double min = 1.7976931348623157e308, max = 0;
-    prog_scan(prog_name, in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
+    prog_scan(prog_name, files.in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
         for (int x = 0; x < w; x++) {
             double l = rgb_luminance(src[x].r, src[x].g, src[x].b);
             if (std::isinf(l))
@@ -110,7 +104,7 @@ int main(int argc, char **argv)
 
     int64_t hist[bins] = {0};
     int64_t counted = 0;
-    prog_scan(prog_name, in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
+    prog_scan(prog_name, files.in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
         for (int x = 0; x < w; x++) {
             double l = rgb_luminance(src[x].r, src[x].g, src[x].b);
             int bin = l > 0 ? clamp_bin(l, min, max - min) : -1;
@@ -124,9 +118,9 @@ int main(int argc, char **argv)
     fprintf(stderr, "radclamp: Min %f, Max %f\n", lv.lo / 1023.0, lv.hi / 1023.0);
     fprintf(stderr, "radclamp: Minv %f, Maxv %f\n", lv.lower, lv.upper);
 
-    prog_map(prog_name, in.get(), out.get(), row.get(), "Writing", 10,
+    prog_map(prog_name, files, "Writing", 10,
              [&](const rgba_t &px) { return clamp_pixel(px, lv.lower, lv.upper); });
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in));
+    return prog_close(std::move(files));
 }

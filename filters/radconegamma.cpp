@@ -51,19 +51,13 @@ int main(int argc, char **argv)
     }
     fprintf(stderr, "radconegamma: n %f\n", n);
 
-    exrinput_ptr in = prog_open_input(prog_name, argv[optind]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[optind + 1], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[optind], nullptr, argv[optind + 1], &files))
         return 1;
 
-    prog_map(prog_name, in.get(), out.get(), row.get(), "Correcting scanline", 10,
+    prog_map(prog_name, files, "Correcting scanline", 10,
              [&](const rgba_t &px) { return conegamma_pixel(px, n); });
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in));
+    return prog_close(std::move(files));
 }

@@ -12,19 +12,13 @@ int main(int argc, char **argv)
         fputs("Usage: radmean input.exr output.exr\n", stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
-    if (!in)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
         return 1;
-    int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    row_ptr row = prog_alloc_row(prog_name, w);
-    if (!row)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[2], in.get());
-    if (!out)
-        return 1;
+    int w = exrinput_get_width(files.in.get()), h = exrinput_get_height(files.in.get());
 
     double sr = 0, sg = 0, sb = 0;
-    prog_scan(prog_name, in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
+    prog_scan(prog_name, files.in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
         for (int x = 0; x < w; x++) {
             sr += src[x].r;
             sg += src[x].g;
@@ -36,12 +30,12 @@ int main(int argc, char **argv)
 
     // Every row is the same: the input is not read again.
     for (int x = 0; x < w; x++)
-        row[x] = mean;
+        files.row[x] = mean;
     for (int y = 0; y < h; y++) {
         prog_progress(prog_name, "Writing", y, 10);
-        exroutput_write_scanline(out.get(), row.get());
+        exroutput_write_scanline(files.out.get(), files.row.get());
     }
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in));
+    return prog_close(std::move(files));
 }

@@ -15,27 +15,21 @@ int main(int argc, char **argv)
         fputs("Usage: radrescale input.exr output.exr [maxval]\n", stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[2], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
         return 1;
 
     double max;
     if (argc == 3) {
-        max = rescale_scan(prog_name, in.get()).max_any;
+        max = rescale_scan(prog_name, files.in.get()).max_any;
         fprintf(stderr, "\nradrescale: Maximum value: %.3f\n", max);
     } else {
         max = atof(argv[3]);
         fprintf(stderr, "\nradrescale: Setting maximum value: %.3f\n", max);
     }
-    prog_map(prog_name, in.get(), out.get(), row.get(), "Writing", 10,
+    prog_map(prog_name, files, "Writing", 10,
              [&](const rgba_t &px) { return rescale_divide_pixel(px, max); });
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in));
+    return prog_close(std::move(files));
 }

@@ -35,22 +35,16 @@ int main(int argc, char **argv)
         fputs("Usage: radtristim input.exr output.exr\n", stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[2], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
         return 1;
 
     // Counts of components, up to three per pixel: 64-bit so that large
     // images cannot overflow them.
     long long low = 0, high = 0;
-    prog_map(prog_name, in.get(), out.get(), row.get(), "Writing", 10,
+    prog_map(prog_name, files, "Writing", 10,
              [&](const rgba_t &px) { return tristim_pixel(px, &low, &high); });
 
     fprintf(stderr, "\nradtristim: Done (low %lld, high %lld).\n", low, high);
-    return prog_close(std::move(out), std::move(in));
+    return prog_close(std::move(files));
 }

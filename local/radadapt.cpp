@@ -30,24 +30,15 @@ int main(int argc, char **argv)
         fputs("Usage: radadapt input.exr blur.exr output.exr\n", stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exrinput_ptr blur = prog_open_companion(prog_name, argv[2], in.get());
-    if (!blur)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[3], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[1], argv[2], argv[3], &files))
         return 1;
 
     // Only the background changes from pixel to pixel: the terms of the fixed
     // white, adapting luminance and surround are derived once.
     const ciecam02_conditions &standard = ciecam02_fixed();
     ciecam02_conditions local = standard;
-    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+    prog_map2(prog_name, files, "Correcting scanline", 10,
               [&](const rgba_t &px, const rgba_t &bpx) {
                   // A background of 0 would make the model divide by zero: a
                   // non-positive luminance takes the background of 1 % (a NaN
@@ -63,5 +54,5 @@ int main(int argc, char **argv)
               });
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in), std::move(blur));
+    return prog_close(std::move(files));
 }

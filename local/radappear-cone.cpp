@@ -30,22 +30,13 @@ int main(int argc, char **argv)
     if (!first)
         return 1;
     appear_print_params(p);
-    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exrinput_ptr blur = prog_open_companion(prog_name, argv[first + 1], in.get());
-    if (!blur)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[first + 2], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))
         return 1;
 
-    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
+    prog_map2(prog_name, files, "Correcting scanline", 10,
               [&](const rgba_t &px, const rgba_t &bpx) { return appear_cone_pixel(px, bpx, p); });
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in), std::move(blur));
+    return prog_close(std::move(files));
 }

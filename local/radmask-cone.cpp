@@ -31,22 +31,12 @@ int main(int argc, char **argv)
         fputs("Usage: radmask input.exr blur.exr output.exr\n", stderr);
         return 1;
     }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exrinput_ptr blur = prog_open_companion(prog_name, argv[2], in.get());
-    if (!blur)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[3], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[1], argv[2], argv[3], &files))
         return 1;
 
-    prog_map2(prog_name, in.get(), blur.get(), out.get(), row.get(), "Correcting scanline", 10,
-              mask_cone_pixel);
+    prog_map2(prog_name, files, "Correcting scanline", 10, mask_cone_pixel);
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in), std::move(blur));
+    return prog_close(std::move(files));
 }

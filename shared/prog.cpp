@@ -63,3 +63,23 @@ int prog_close(exroutput_ptr out, exrinput_ptr in, exrinput_ptr companion)
     in.reset();
     return status;
 }
+
+bool prog_open_files(const char *prog, const char *in_path, const char *companion_path,
+                     const char *out_path, prog_files *files)
+{
+    if (!(files->in = prog_open_input(prog, in_path)))
+        return false;
+    if (!(files->row = prog_alloc_row(prog, exrinput_get_width(files->in.get()))))
+        return false;
+    if (companion_path &&
+        !(files->companion = prog_open_companion(prog, companion_path, files->in.get())))
+        return false;
+    files->out = prog_create_output(prog, out_path, files->in.get());
+    return bool(files->out);
+}
+
+int prog_close(prog_files files)
+{
+    files.row.reset();
+    return prog_close(std::move(files.out), std::move(files.in), std::move(files.companion));
+}

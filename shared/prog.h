@@ -46,6 +46,24 @@ using row_ptr = std::unique_ptr<rgba_t[]>;
 [[nodiscard]] exroutput_ptr prog_create_output(const char *prog, const char *path,
                                                const exrinput_t *in);
 
+// What a program has open while it runs: its input, a row of the input's
+// width, the companion image when it has one, and its output.
+struct prog_files {
+    exrinput_ptr in;
+    row_ptr row;
+    exrinput_ptr companion;
+    exroutput_ptr out;
+};
+
+// The opening steps every image-to-image program takes, in this order:
+// prog_open_input, prog_alloc_row, prog_open_companion (only when
+// companion_path is not null) and prog_create_output. Stops at the first
+// that fails (it has printed its message) and returns false; what was
+// opened is released with files.
+[[nodiscard]] bool prog_open_files(const char *prog, const char *in_path,
+                                   const char *companion_path, const char *out_path,
+                                   prog_files *files);
+
 // "<prog>: <label> <y>\r" on stderr when y is a multiple of every.
 inline void prog_progress(const char *prog, const char *label, int y, int every)
 {
@@ -60,6 +78,9 @@ void prog_done(const char *prog);
 // null). Returns the exit status: 1 when the output could not be completed
 // or a row of either image could not be read, else 0.
 [[nodiscard]] int prog_close(exroutput_ptr out, exrinput_ptr in, exrinput_ptr companion = nullptr);
+
+// The same for everything prog_open_files opened.
+[[nodiscard]] int prog_close(prog_files files);
 
 // A reading pass: every row from the top, the progress line after the read,
 // then scan(row, y).
@@ -104,6 +125,21 @@ void prog_map2(const char *prog, exrinput_t *in, exrinput_t *companion, exroutpu
             row[x] = op(src[x], other[x]);
         exroutput_write_scanline(out, row);
     }
+}
+
+// prog_map over the images of files: input to output.
+template <class Op>
+void prog_map(const char *prog, prog_files &files, const char *label, int every, Op &&op)
+{
+    prog_map(prog, files.in.get(), files.out.get(), files.row.get(), label, every, op);
+}
+
+// prog_map2 over the images of files: input and companion to output.
+template <class Op>
+void prog_map2(const char *prog, prog_files &files, const char *label, int every, Op &&op)
+{
+    prog_map2(prog, files.in.get(), files.companion.get(), files.out.get(), files.row.get(),
+              label, every, op);
 }
 
 #endif

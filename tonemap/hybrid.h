@@ -42,17 +42,8 @@ int run(int argc, char **argv)
     int first = receptor_parse(argc, argv, "f:m:a:", 3, usage, &p);
     if (!first)
         return 1;
-    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exrinput_ptr chr = prog_open_companion(prog_name, argv[first + 1], in.get());
-    if (!chr)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[first + 2], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))
         return 1;
     receptor_clamp(&p);
     fprintf(stderr, "%s: Using f=%.3f, m=%.3f, and a=%.3f\n", prog_name, p.f, p.m, p.a);
@@ -60,14 +51,14 @@ int run(int argc, char **argv)
     // The statistics, and so the automatic m, come from the first image
     // alone: a round trip through both programs needs the same -m on both
     // command lines.
-    receptor_stats st = receptor_scan(prog_name, in.get(), 10);
+    receptor_stats st = receptor_scan(prog_name, files.in.get(), 10);
     if (receptor_settle(&p, st))
         fprintf(stderr, "%s: Calculated m value is %f\n", prog_name, p.m);
-    prog_map2(prog_name, in.get(), chr.get(), out.get(), row.get(), "Correcting scanline", 10,
+    prog_map2(prog_name, files, "Correcting scanline", 10,
               [&](const rgba_t &px, const rgba_t &px2) { return pixel<Respond>(px, px2, p); });
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in), std::move(chr));
+    return prog_close(std::move(files));
 }
 
 } // namespace hybrid

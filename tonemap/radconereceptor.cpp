@@ -30,24 +30,18 @@ int main(int argc, char **argv)
     int first = receptor_parse(argc, argv, "f:m:a:", 2, usage, &p);
     if (!first)
         return 1;
-    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
-    if (!in)
-        return 1;
-    row_ptr row = prog_alloc_row(prog_name, exrinput_get_width(in.get()));
-    if (!row)
-        return 1;
-    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], in.get());
-    if (!out)
+    prog_files files;
+    if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;
     receptor_clamp(&p);
     fprintf(stderr, "%s: Using f=%.3f, m=%.3f, and a=%.3f\n", prog_name, p.f, p.m, p.a);
 
-    receptor_stats st = receptor_scan(prog_name, in.get(), 1);
+    receptor_stats st = receptor_scan(prog_name, files.in.get(), 1);
     if (receptor_settle(&p, st))
         fprintf(stderr, "%s: Calculated m value is %f\n", prog_name, p.m);
-    prog_map(prog_name, in.get(), out.get(), row.get(), "Correcting scanline", 10,
+    prog_map(prog_name, files, "Correcting scanline", 10,
              [&](const rgba_t &px) { return conereceptor_pixel(px, p); });
 
     prog_done(prog_name);
-    return prog_close(std::move(out), std::move(in));
+    return prog_close(std::move(files));
 }
