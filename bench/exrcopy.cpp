@@ -125,8 +125,9 @@ int main(int argc, char **argv)
     else
         prog_map(prog_name, in.get(), out.get(), row.get(), "Writing", 10, copy);
     fprintf(stderr, "\n%s: sum %g\n", prog_name, sum);
-    prog_done(prog_name);
-    int status = prog_close(std::move(out), std::move(in), std::move(companion));
+    int status = prog_finish(prog_name, out.get(),
+                             {exrinput_get_damage(in.get()),
+                              companion ? exrinput_get_damage(companion.get()) : nullptr});
 
     start = std::chrono::steady_clock::now();
     std::vector<rgba_t>().swap(written);

@@ -37,5 +37,5 @@ int main(int argc, char **argv)
         }
         exroutput_write_scanline(out.get(), row.data());
     }
-    return exroutput_delete(out.release());
+    return exroutput_commit(out.get());
 }

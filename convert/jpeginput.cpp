@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 #include <sys/stat.h>
 
 #include <jpeglib.h>
@@ -21,7 +23,7 @@ struct jpeginput_t {
     int width;
     int height;
     unsigned char *pixels;
-    int damaged; // libjpeg's warnings about damaged image data
+    input_damage damage; // libjpeg's warnings about damaged image data
 };
 
 namespace {
@@ -31,7 +33,8 @@ struct error_manager {
     jpeg_error_mgr pub;
     jmp_buf jump;
     void (*std_emit_message)(j_common_ptr, int);
-    int damaged;
+    int damaged;                       // warnings about damaged data
+    char first[JMSG_LENGTH_MAX];       // the first of them, in libjpeg's words
 };
 
 // Prints libjpeg's error text, then returns to jpeginput_new.
@@ -61,14 +64,19 @@ bool is_damage(int code)
     }
 }
 
-// Warnings take libjpeg's standard path (the first one is printed); those
-// about damaged data are counted, so that a damaged file is decoded whole
-// but does not pass for a sound one.
+// Warnings about damaged data are counted and the first one's text kept,
+// so that a damaged file is decoded whole but does not pass for a sound
+// one; the finish step prints it once. Other messages take libjpeg's
+// standard path.
 void emit_message(j_common_ptr cinfo, int level)
 {
     error_manager *err = reinterpret_cast<error_manager *>(cinfo->err);
-    if (level < 0 && is_damage(cinfo->err->msg_code))
-        err->damaged++;
+    if (level < 0 && is_damage(cinfo->err->msg_code)) {
+        if (err->damaged++ == 0)
+            (*cinfo->err->format_message)(cinfo, err->first);
+        cinfo->err->num_warnings++;
+        return;
+    }
     err->std_emit_message(cinfo, level);
 }
 
@@ -91,6 +99,18 @@ bool data_can_hold(const jpeg_decompress_struct *cinfo, FILE *file)
     return blocks / 8 <= uint64_t(st.st_size);
 }
 
+// Keeps what libjpeg said of damaged data: the first warning's text and
+// how many more there were.
+void record_damage(jpeginput_t *in, int warnings, const char *first)
+{
+    in->damage.height = in->height;
+    if (warnings == 1)
+        in->damage.reason = first;
+    else if (warnings > 1)
+        in->damage.reason = std::string(first) + " (and " + std::to_string(warnings - 1) +
+                            " more such warnings)";
+}
+
 // Decodes the file into in->pixels. Plain C style: libjpeg's errors
 // longjmp back to the setjmp here, so nothing in this frame may need a
 // destructor. Returns false after such an error, with libjpeg's structure
@@ -105,6 +125,7 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     err.std_emit_message = err.pub.emit_message;
     err.pub.emit_message = emit_message;
     err.damaged = 0;
+    err.first[0] = '\0';
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -154,7 +175,7 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    in->damaged = err.damaged;
+    record_damage(in, err.damaged, err.first);
     return true;
 }
 
@@ -163,13 +184,15 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
 jpeginput_t *jpeginput_new(const char *path, int ycbcr)
 {
     heap_keep_freed(); // the decoder's buffers come and go too
-    jpeginput_t *in = static_cast<jpeginput_t *>(calloc(1, sizeof(jpeginput_t)));
+    jpeginput_t *in = new (std::nothrow) jpeginput_t();
     if (!in)
         return nullptr;
+    in->damage.module = "jpeginput";
+    in->damage.path = path;
     FILE *file = fopen(path, "rb");
     if (!file) {
         fprintf(stderr, "jpeginput: Cannot open %s: %s\n", path, strerror(errno));
-        free(in);
+        delete in;
         return nullptr;
     }
     bool ok = decode(in, file, path, ycbcr);
@@ -191,9 +214,9 @@ int jpeginput_get_height(const jpeginput_t *in)
     return in->height;
 }
 
-int jpeginput_get_damaged(const jpeginput_t *in)
+const input_damage *jpeginput_get_damage(const jpeginput_t *in)
 {
-    return in->damaged;
+    return &in->damage;
 }
 
 const unsigned char *jpeginput_get_scanline(const jpeginput_t *in, int y)
@@ -206,5 +229,5 @@ void jpeginput_delete(jpeginput_t *in)
     if (!in)
         return;
     free(in->pixels);
-    free(in);
+    delete in;
 }

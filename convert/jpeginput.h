@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "damage.h"
+
 struct jpeginput_t;
 
 // Opens, decodes and closes path. With ycbcr set, samples are the decoded
@@ -15,17 +17,17 @@ struct jpeginput_t;
 // On failure prints "jpeginput: ..." or libjpeg's error text on stderr and
 // returns null; nothing is printed when the handle itself cannot be
 // allocated. A file whose data ends early or is corrupt is decoded whole,
-// with libjpeg's warning on stderr and grey where data is missing, and
-// counted by jpeginput_get_damaged. The caller owns the handle until
-// jpeginput_delete.
+// with grey where data is missing, and its damage recorded (see
+// jpeginput_get_damage). The caller owns the handle until jpeginput_delete.
 [[nodiscard]] jpeginput_t *jpeginput_new(const char *path, int ycbcr);
 
 int jpeginput_get_width(const jpeginput_t *in);
 int jpeginput_get_height(const jpeginput_t *in);
 
-// The number of libjpeg's warnings about missing or corrupt image data
-// (0 for a sound file): such an image is complete but not what was stored.
-int jpeginput_get_damaged(const jpeginput_t *in);
+// libjpeg's warnings about missing or corrupt image data, the first in its
+// words (none for a sound file): such an image is complete but not what
+// was stored. Owned by the handle.
+const input_damage *jpeginput_get_damage(const jpeginput_t *in);
 
 // Row y (0 is the top, 0 <= y < height): 3 x width bytes, owned by the
 // handle and valid until jpeginput_delete.

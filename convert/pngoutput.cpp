@@ -1,6 +1,7 @@
-// PNG writer: libpng writes through our own stdio callback into a temporary
-// file beside the target; libpng errors come back through longjmp to the
-// function that called into it, and mark the output as failed.
+// PNG writer: libpng writes through our own callback into the stdio stream
+// of the suite's write policy (outfile); libpng errors come back through
+// longjmp to the function that called into it, and mark the output as
+// failed.
 #include "pngoutput.h"
 
 #include <png.h>
@@ -10,40 +11,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
-#include "tempfile.h"
+#include "outfile.h"
 
 struct pngoutput_t {
-    FILE *file;
+    outfile *target;
+    FILE *file; // the target's stream
     png_structp png;
     png_infop info;
     int width;
     int height;
-    int line;       // rows written so far
-    int failed;     // libpng or the system refused a write
-    char *path;     // the user's path, for messages and the final rename
-    char *tmp_path; // the file being written; null once renamed or removed
+    int line;   // rows written so far
+    int failed; // libpng or the system refused a write
+    char *path; // the user's path, for messages
 };
 
 namespace {
 
-// Opens the temporary file beside the target (see tempfile.h) for writing.
-// Returns false with errno set (EISDIR when the target is a directory).
-bool make_temporary(pngoutput_t *out)
+// Opens the target for writing. Returns false with errno set.
+bool open_target(pngoutput_t *out)
 {
-    std::string tmp = tempfile_create(out->path);
-    if (tmp.empty())
-        return false;
-    out->tmp_path = strdup(tmp.c_str());
-    out->file = out->tmp_path ? fopen(tmp.c_str(), "wb") : nullptr;
-    if (!out->file) {
-        int err = out->tmp_path ? errno : ENOMEM;
-        tempfile_discard(tmp);
-        errno = err;
-        return false;
-    }
-    return true;
+    out->target = outfile_new(out->path, OUTFILE_SEQUENTIAL);
+    out->file = out->target ? outfile_stream(out->target) : nullptr;
+    return out->file != nullptr;
 }
 
 // libpng's fatal errors: report once with the user's path, then return to
@@ -72,16 +62,12 @@ void flush_data(png_structp png)
     fflush(out->file);
 }
 
-// Releases everything and removes the temporary file if it is still there.
+// Releases everything; an output not committed is discarded.
 void discard(pngoutput_t *out)
 {
     if (out->png)
         png_destroy_write_struct(&out->png, out->info ? &out->info : nullptr);
-    if (out->file)
-        fclose(out->file);
-    if (out->tmp_path)
-        tempfile_discard(out->tmp_path);
-    free(out->tmp_path);
+    outfile_delete(out->target);
     free(out->path);
     free(out);
 }
@@ -125,7 +111,7 @@ pngoutput_t *pngoutput_new(const char *path, int width, int height, int alpha, i
         discard(out);
         return nullptr;
     }
-    if (!make_temporary(out)) {
+    if (!open_target(out)) {
         fprintf(stderr, "pngoutput: Cannot open %s: %s\n", path, strerror(errno));
         discard(out);
         return nullptr;
@@ -159,26 +145,24 @@ void pngoutput_write_scanline(pngoutput_t *out, const unsigned char *row)
     out->line++;
 }
 
-int pngoutput_delete(pngoutput_t *out)
+int pngoutput_commit(pngoutput_t *out)
 {
-    if (!out)
-        return 0;
-    if (out->failed || out->line < out->height || !write_end(out)) {
-        discard(out);
+    if (out->failed || out->line < out->height || !write_end(out))
+        return 1;
+    if (outfile_commit(out->target) != 0) {
+        fprintf(stderr, "pngoutput: Cannot write %s: %s\n", out->path, strerror(errno));
         return 1;
     }
-    FILE *file = out->file;
-    char *tmp = out->tmp_path;
-    out->file = nullptr;
-    out->tmp_path = nullptr;
-    bool ok = tempfile_close_commit(file, tmp, out->path) == 0;
-    int err = errno;
-    free(tmp);
-    if (!ok) {
-        fprintf(stderr, "pngoutput: Cannot write %s: %s\n", out->path, strerror(err));
-        discard(out);
-        return 1;
-    }
-    discard(out);
     return 0;
+}
+
+const char *pngoutput_get_path(const pngoutput_t *out)
+{
+    return out->path;
+}
+
+void pngoutput_delete(pngoutput_t *out)
+{
+    if (out)
+        discard(out);
 }

@@ -1,7 +1,8 @@
 // Row-at-a-time PNG writer over libpng: 8-bit RGB or RGBA with the sRGB
-// (relative colorimetric), gAMA and cHRM chunks. Rows go to a temporary file
-// beside the target, which replaces the target only when every row has been
-// written and libpng and the system reported no error.
+// (relative colorimetric), gAMA and cHRM chunks. The file is opened through
+// the suite's write policy (outfile.h): rows go to a temporary file that
+// replaces the target only when pngoutput_commit completes it (or straight
+// to a device, FIFO or stream).
 #ifndef PNGOUTPUT_H
 #define PNGOUTPUT_H
 
@@ -19,18 +20,34 @@ struct pngoutput_t;
 
 // Writes the next row, top first: width x 4 bytes with alpha, else x 3.
 // The row is only read. A libpng error is reported on stderr once and
-// fails pngoutput_delete.
+// fails pngoutput_commit.
 void pngoutput_write_scanline(pngoutput_t *out, const unsigned char *row);
 
-// Completes the file and moves it over the target when all rows were
-// written without error, returning 0; otherwise removes the temporary file
-// and returns 1 (after a message if a write failed). An output deleted
-// before its last row is discarded silently. Null gives 0.
-int pngoutput_delete(pngoutput_t *out);
+// Completes the file and moves it over the target. Returns 0, or 1 when
+// rows are missing or were refused, or the file could not be completed
+// (after a message for the last two); the target is then as it was.
+[[nodiscard]] int pngoutput_commit(pngoutput_t *out);
+
+// The path the output was created for.
+const char *pngoutput_get_path(const pngoutput_t *out);
+
+// Releases the output, discarding it unless it was committed; null is
+// allowed.
+void pngoutput_delete(pngoutput_t *out);
 
 struct pngoutput_closer {
     void operator()(pngoutput_t *out) const { pngoutput_delete(out); }
 };
 using pngoutput_ptr = std::unique_ptr<pngoutput_t, pngoutput_closer>;
+
+// The finish step's view of it (see prog.h).
+inline int prog_commit(pngoutput_t *out)
+{
+    return pngoutput_commit(out);
+}
+inline const char *prog_output_path(const pngoutput_t *out)
+{
+    return pngoutput_get_path(out);
+}
 
 #endif

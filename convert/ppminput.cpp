@@ -2,9 +2,18 @@
 // 2048-character buffer; what a longer line holds beyond it is skipped.
 #include "ppminput.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <new>
+
+struct ppminput {
+    FILE *file = nullptr;
+    int width = 0, height = 0, maxval = 0;
+    int row = 0; // the next row to read
+    input_damage damage;
+};
 
 namespace {
 
@@ -41,13 +50,34 @@ bool read_header_line(FILE *in, char (&line)[2048])
 
 } // namespace
 
-bool ppminput_read_size(FILE *in, int *width, int *height)
+ppminput *ppminput_new(const char *path)
+{
+    ppminput *in = new (std::nothrow) ppminput;
+    if (!in) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    in->file = fopen(path, "r");
+    if (!in->file) {
+        int err = errno;
+        delete in;
+        errno = err;
+        return nullptr;
+    }
+    in->damage.module = "ppminput";
+    in->damage.path = path;
+    return in;
+}
+
+bool ppminput_read_size(ppminput *in, int *width, int *height)
 {
     char line[2048];
-    if (!read_line(in, line) || line[0] != 'P' || line[1] != '6')
+    if (!read_line(in->file, line) || line[0] != 'P' || line[1] != '6')
         return false;
-    if (!read_header_line(in, line) || sscanf(line, "%d %d\n", width, height) != 2)
+    if (!read_header_line(in->file, line) || sscanf(line, "%d %d\n", width, height) != 2)
         return false;
+    in->width = *width;
+    in->height = in->damage.height = *height;
     return *width >= 1 && *height >= 1;
 }
 
@@ -57,11 +87,12 @@ bool ppminput_size_ok(int width, int height)
     return width <= max_side && height <= max_side && int64_t(width) * height <= INT_MAX;
 }
 
-bool ppminput_read_maxval(FILE *in, int *maxval)
+bool ppminput_read_maxval(ppminput *in, int *maxval)
 {
     char line[2048];
-    if (!read_header_line(in, line) || sscanf(line, "%d\n", maxval) != 1)
+    if (!read_header_line(in->file, line) || sscanf(line, "%d\n", maxval) != 1)
         return false;
+    in->maxval = *maxval;
     return *maxval >= 1 && *maxval <= 65535;
 }
 
@@ -70,9 +101,27 @@ size_t ppminput_row_bytes(int width, int maxval)
     return size_t(width) * (maxval <= 255 ? 3 : 6);
 }
 
-size_t ppminput_read_row(FILE *in, unsigned char *raw, size_t bytes)
+size_t ppminput_read_row(ppminput *in, unsigned char *raw)
 {
-    size_t got = fread(raw, 1, bytes, in);
+    size_t bytes = ppminput_row_bytes(in->width, in->maxval);
+    size_t got = fread(raw, 1, bytes, in->file);
     memset(raw + got, 0, bytes - got);
+    if (got < bytes)
+        in->damage.add_row(in->row, "the file ends there");
+    in->row++;
     return got;
+}
+
+const input_damage *ppminput_get_damage(const ppminput *in)
+{
+    return &in->damage;
+}
+
+void ppminput_delete(ppminput *in)
+{
+    if (!in)
+        return;
+    if (in->file)
+        fclose(in->file);
+    delete in;
 }

@@ -1,16 +1,27 @@
 // Reading raw PPM files (magic P6) line by line: the header as the suite
 // accepts it (magic line, size line, maxval line, each optionally preceded
-// by lines beginning with '#'), then the raster one row at a time.
+// by lines beginning with '#'), then the raster one row at a time. The
+// reader counts the rows the file holds too little data for.
 #ifndef PPMINPUT_H
 #define PPMINPUT_H
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 
-// Reads the magic line and the size line from the start of in. Returns false
-// when the file is not valid: a magic line not starting with "P6", no size
-// line, a size line without two integers, or a width or height below 1.
-[[nodiscard]] bool ppminput_read_size(FILE *in, int *width, int *height);
+#include "damage.h"
+
+struct ppminput;
+
+// Opens path for reading. Returns null with errno set when it cannot be
+// opened (nothing is printed). The caller owns the handle until
+// ppminput_delete.
+[[nodiscard]] ppminput *ppminput_new(const char *path);
+
+// Reads the magic line and the size line. Returns false when the file is
+// not valid: a magic line not starting with "P6", no size line, a size line
+// without two integers, or a width or height below 1.
+[[nodiscard]] bool ppminput_read_size(ppminput *in, int *width, int *height);
 
 // Whether a width x height image may be converted: each side at most 2^20
 // pixels (the most the suite's EXR reader accepts) and no more pixels than
@@ -18,18 +29,31 @@
 // would still be allocated, and a hostile height would run for hours.
 [[nodiscard]] bool ppminput_size_ok(int width, int height);
 
-// Reads the maxval line after the size line, leaving in at the first byte
-// of the raster. Returns false when there is no such line, it holds no
-// integer, or the value lies outside 1 ... 65535.
-[[nodiscard]] bool ppminput_read_maxval(FILE *in, int *maxval);
+// Reads the maxval line after the size line, leaving the reader at the
+// first byte of the raster. Returns false when there is no such line, it
+// holds no integer, or the value lies outside 1 ... 65535.
+[[nodiscard]] bool ppminput_read_maxval(ppminput *in, int *maxval);
 
 // Bytes of one raster row: 3 a pixel for maxval up to 255, else 6 (two
 // bytes a sample, most significant first).
 size_t ppminput_row_bytes(int width, int maxval);
 
-// Reads the next row of `bytes` bytes into raw. Returns the number of bytes
-// the file still held; the rest of raw is set to zero.
-size_t ppminput_read_row(FILE *in, unsigned char *raw, size_t bytes);
+// Reads the next row (after a successful ppminput_read_maxval) into raw,
+// ppminput_row_bytes bytes. Returns the number of bytes the file still
+// held; the rest of raw is set to zero, and a row not held whole counts
+// as damage.
+size_t ppminput_read_row(ppminput *in, unsigned char *raw);
+
+// The rows the file held too little data for; owned by the handle.
+const input_damage *ppminput_get_damage(const ppminput *in);
+
+// Closes the file and releases the handle; null is allowed.
+void ppminput_delete(ppminput *in);
+
+struct ppminput_closer {
+    void operator()(ppminput *in) const { ppminput_delete(in); }
+};
+using ppminput_ptr = std::unique_ptr<ppminput, ppminput_closer>;
 
 // Sample i (0 is pixel 0's red) of a row read with maxval.
 inline unsigned ppminput_sample(const unsigned char *raw, size_t i, int maxval)

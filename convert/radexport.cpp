@@ -104,9 +104,5 @@ int main(int argc, char **argv)
         pngoutput_write_scanline(out.get(), bytes.get());
     }
 
-    prog_done(prog_name);
-    int status = pngoutput_delete(out.release());
-    if (exrinput_get_failures(in.get()) > 0)
-        status = 1;
-    return status;
+    return prog_finish(prog_name, out.get(), {exrinput_get_damage(in.get())});
 }

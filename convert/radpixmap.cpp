@@ -14,10 +14,6 @@
 static const char prog_name[] = "radpixmap";
 static const char usage[] = "Usage: radpixmap input.ppm output.exr\n";
 
-struct file_closer {
-    void operator()(FILE *f) const { fclose(f); }
-};
-
 // The Rec. 709 transfer function to linear light, clipped to [0, 1]
 // (exponent 2.2 on the power segment).
 static double rec709_to_linear(double x)
@@ -47,13 +43,13 @@ int main(int argc, char **argv)
         fputs(usage, stderr);
         return 1;
     }
-    std::unique_ptr<FILE, file_closer> file(fopen(argv[1], "r"));
-    if (!file) {
+    ppminput_ptr in(ppminput_new(argv[1]));
+    if (!in) {
         fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
         return 1;
     }
     int w, h, maxval;
-    if (!ppminput_read_size(file.get(), &w, &h)) {
+    if (!ppminput_read_size(in.get(), &w, &h)) {
         fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[1]);
         return 1;
     }
@@ -62,7 +58,7 @@ int main(int argc, char **argv)
         return 1;
     }
     printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
-    if (!ppminput_read_maxval(file.get(), &maxval)) {
+    if (!ppminput_read_maxval(in.get(), &maxval)) {
         fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[1]);
         return 1;
     }
@@ -87,19 +83,13 @@ int main(int argc, char **argv)
     for (unsigned i = 0; i < 256; i++)
         table[i] = maxval <= 255 ? pixmap_pixel(i, i, i, maxval).r : 0.0;
 
-    // A raster that ends early is reported once; the missing samples are
-    // zeros, so the output is complete but the run fails.
-    int short_raster = 0;
+    // A raster that ends early is read to its end (the reader counts the
+    // rows it could not fill), and the finish discards the output.
     unsigned min = UINT16_MAX, max = 0;
     size_t pixel_bytes = bytes / size_t(w);
     for (int y = 0; y < h; y++) {
         prog_progress(prog_name, "Writing scanline", y, 1);
-        size_t got = ppminput_read_row(file.get(), raw.get(), bytes);
-        if (got < bytes && !short_raster) {
-            fprintf(stderr, "\n%s: %s: the data ends in scanline %d of %d; the rest is black.\n",
-                    prog_name, argv[1], y, h);
-            short_raster = 1;
-        }
+        size_t got = ppminput_read_row(in.get(), raw.get());
         size_t complete = got / pixel_bytes;
         for (size_t x = 0; x < size_t(w); x++) {
             unsigned r = ppminput_sample(raw.get(), 3 * x, maxval);
@@ -115,7 +105,7 @@ int main(int argc, char **argv)
         exroutput_write_scanline(out.get(), row.get());
     }
 
-    fprintf(stderr, "\n%s: Done (min %d, max %d).\n", prog_name, int(min), int(max));
-    int status = exroutput_delete(out.release());
-    return status || short_raster ? 1 : 0;
+    return prog_finish(prog_name, out.get(), {ppminput_get_damage(in.get())}, [&] {
+        fprintf(stderr, "\n%s: Done (min %d, max %d).\n", prog_name, int(min), int(max));
+    });
 }

@@ -85,6 +85,5 @@ int main(int argc, char **argv)
         exroutput_write_scanline(out.get(), row.get());
     }
 
-    prog_done(prog_name);
-    return exroutput_delete(out.release());
+    return prog_finish(prog_name, out.get(), {});
 }

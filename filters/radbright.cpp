@@ -27,6 +27,5 @@ int main(int argc, char **argv)
 
     prog_map(prog_name, files, "Writing", 10, bright_pixel);
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

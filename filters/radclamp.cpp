@@ -121,6 +121,5 @@ int main(int argc, char **argv)
     prog_map(prog_name, files, "Writing", 10,
              [&](const rgba_t &px) { return clamp_pixel(px, lv.lower, lv.upper); });
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

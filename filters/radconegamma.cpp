@@ -58,6 +58,5 @@ int main(int argc, char **argv)
     prog_map(prog_name, files, "Correcting scanline", 10,
              [&](const rgba_t &px) { return conegamma_pixel(px, n); });
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

@@ -36,6 +36,5 @@ int main(int argc, char **argv)
         exroutput_write_scanline(files.out.get(), files.row.get());
     }
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

@@ -30,6 +30,5 @@ int main(int argc, char **argv)
     prog_map(prog_name, files, "Writing", 10,
              [&](const rgba_t &px) { return rescale_divide_pixel(px, max); });
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

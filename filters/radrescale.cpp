@@ -38,6 +38,5 @@ int main(int argc, char **argv)
         return scanning ? rescale_stretch_pixel(px, min, max) : rescale_offset_pixel(px, min);
     });
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

@@ -63,9 +63,9 @@ int main(int argc, char **argv)
     for (double &m : gaussian_mean)
         m /= double(size_t(w) * size_t(h));
     fprintf(stderr, "\n%s: Done, starting blur.\n", prog_name);
-    // The input is closed before the blur; what prog_close would learn from
-    // it (rows that could not be read) is kept for the status.
-    bool unreadable = exrinput_get_failures(in.get()) > 0;
+    // The input is closed before the blur; its damage, if any, is kept for
+    // the finish.
+    input_damage damage = *exrinput_get_damage(in.get());
     in.reset();
 
     if (gaussian_blur(blurred.get(), image.get(), w, h, size) != 0) {
@@ -78,7 +78,5 @@ int main(int argc, char **argv)
             fprintf(stderr, "%s: Writing scanline %d.\r", prog_name, y);
         exroutput_write_scanline(out.get(), blurred.get() + size_t(y) * size_t(w));
     }
-    prog_done(prog_name);
-    int status = prog_close(std::move(out), nullptr);
-    return unreadable ? 1 : status;
+    return prog_finish(prog_name, out.get(), {&damage});
 }

@@ -45,6 +45,7 @@ int main(int argc, char **argv)
     prog_map(prog_name, files, "Writing", 10,
              [&](const rgba_t &px) { return tristim_pixel(px, &low, &high); });
 
-    fprintf(stderr, "\nradtristim: Done (low %lld, high %lld).\n", low, high);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files, [&] {
+        fprintf(stderr, "\nradtristim: Done (low %lld, high %lld).\n", low, high);
+    });
 }

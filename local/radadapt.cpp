@@ -53,6 +53,5 @@ int main(int argc, char **argv)
                   return adapt_pixel(px, local, standard);
               });
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

@@ -42,6 +42,5 @@ int main(int argc, char **argv)
     prog_map2(prog_name, files, "Correcting scanline", 10,
               [&](const rgba_t &px, const rgba_t &bpx) { return appear_pixel(px, bpx, p); });
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

@@ -26,6 +26,5 @@ int main(int argc, char **argv)
 
     prog_map2(prog_name, files, "Correcting scanline", 10, mask_pixel);
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }

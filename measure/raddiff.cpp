@@ -58,13 +58,14 @@ int main(int argc, char **argv)
         for (int x = 0; x < w; x++)
             diff_pixel(st, a[x], b[x]);
     }
-    fprintf(stderr, "\nraddiff: Done.\n\n");
-
-    double n = double(w) * h;
-    printf("  Luminance min is %7.3f, avg %7.3f, max %7.3f\n", st[0].min, st[0].sum / n, st[0].max);
-    printf("  Red       min is %7.3f, avg %7.3f, max %7.3f\n", st[1].min, st[1].sum / n, st[1].max);
-    printf("  Green     min is %7.3f, avg %7.3f, max %7.3f\n", st[2].min, st[2].sum / n, st[2].max);
-    printf("  Blue      min is %7.3f, avg %7.3f, max %7.3f\n\n", st[3].min, st[3].sum / n,
-           st[3].max);
-    return prog_close(nullptr, std::move(in), std::move(other));
+    // The report is made only from images read whole.
+    return prog_finish(prog_name, nullptr, {exrinput_get_damage(in.get()), exrinput_get_damage(other.get())}, [&] {
+        fprintf(stderr, "\nraddiff: Done.\n\n");
+        double n = double(w) * h;
+        printf("  Luminance min is %7.3f, avg %7.3f, max %7.3f\n", st[0].min, st[0].sum / n, st[0].max);
+        printf("  Red       min is %7.3f, avg %7.3f, max %7.3f\n", st[1].min, st[1].sum / n, st[1].max);
+        printf("  Green     min is %7.3f, avg %7.3f, max %7.3f\n", st[2].min, st[2].sum / n, st[2].max);
+        printf("  Blue      min is %7.3f, avg %7.3f, max %7.3f\n\n", st[3].min, st[3].sum / n,
+               st[3].max);
+    });
 }

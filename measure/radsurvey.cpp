@@ -4,57 +4,16 @@
 // Usage: radsurvey input.exr histogram.txt max
 #include <cstdint>
 #include <cstdio>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <string>
 
 #include "ciecam02.h"
 #include "colour.h"
 #include "prog.h"
-#include "tempfile.h"
+#include "textoutput.h"
 
 static const char prog_name[] = "radsurvey";
 
 static const int bins = 1024;
-
-// The histogram file is written to a temporary file in the target's
-// directory and renamed over the target only once complete and closed, so a
-// failed run leaves no partial file and an earlier one survives it.
-struct histogram_file {
-    std::string tmp;
-    FILE *fp = nullptr;
-    ~histogram_file()
-    {
-        if (fp)
-            fclose(fp);
-        if (!tmp.empty())
-            tempfile_discard(tmp);
-    }
-};
-
-// Creates the temporary file for path; false when it cannot be made (or path
-// is a directory).
-static bool histogram_file_open(histogram_file *f, const char *path)
-{
-    f->tmp = tempfile_create(path);
-    if (f->tmp.empty())
-        return false;
-    f->fp = fopen(f->tmp.c_str(), "w");
-    return f->fp != nullptr;
-}
-
-// Closes the temporary file and moves it over path; false with errno set
-// when a write, the close or the rename failed (the temporary file is then
-// removed).
-static bool histogram_file_commit(histogram_file *f, const char *path)
-{
-    FILE *fp = f->fp;
-    std::string tmp = f->tmp;
-    f->fp = nullptr;
-    f->tmp.clear();
-    return tempfile_close_commit(fp, tmp, path) == 0;
-}
 
 // v = 0.588 FL of the pixel's luminance times scale; not a number for a
 // negative luminance (the cube root of a negative adapting luminance).
@@ -89,8 +48,8 @@ int main(int argc, char **argv)
 
     // Counters and their sum are 64-bit: one bin may hold every pixel.
     int64_t hist[bins] = {0};
-    histogram_file file;
-    if (!histogram_file_open(&file, argv[2])) {
+    textoutput_ptr out(textoutput_new(argv[2]));
+    if (!out) {
         fprintf(stderr, "%s: Can't open file %s\n", prog_name, argv[2]);
         return 1;
     }
@@ -114,18 +73,13 @@ int main(int argc, char **argv)
     fprintf(stderr, "min %f, max %f\n", vmin, vmax);
 
     int64_t sum = 0;
-    errno = 0; // so that a refused write's reason is the one reported
+    FILE *text = textoutput_stream(out.get());
     for (int i = 0; i < bins; i++) {
-        fprintf(file.fp, "%f %lld\n", i / 1023.0, (long long)hist[i]);
+        fprintf(text, "%f %lld\n", i / 1023.0, (long long)hist[i]);
         sum += hist[i];
     }
     fprintf(stderr, "sum is %lld, pixels %lld\n", (long long)sum, (long long)w * h);
-
-    if (!histogram_file_commit(&file, argv[2])) {
-        fprintf(stderr, "radsurvey: Can't write file %s: %s\n", argv[2], strerror(errno));
-        return 1;
-    }
-    // Rows that could not be read were counted as black and reported: the
-    // histogram is complete, but the run did not succeed.
-    return exrinput_get_failures(in.get()) > 0 ? 1 : 0;
+    // A histogram of a damaged image is not written; radsurvey has no
+    // "Done." line.
+    return prog_finish(prog_name, out.get(), {exrinput_get_damage(in.get())}, [] {});
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 // Rows are decoded a block at a time into half_row: the library's compressed
 // chunks span up to 32 rows (PIZ), and one call per block instead of per row
@@ -30,7 +31,7 @@ struct exrinput_t {
     int height;
     rgba_t *row;
     int x_min, y_min;
-    int failures;
+    input_damage damage;
     int block_rows;  // rows half_row can hold
     int block_first; // first row held in half_row, or -1
     int block_count; // rows held
@@ -114,7 +115,7 @@ exrinput_t *exrinput_new(const char *path)
     if (peek_data_window(path, box) && !acceptable_window(path, box[0], box[1], box[2], box[3]))
         return nullptr;
 
-    exrinput_t *in = static_cast<exrinput_t *>(calloc(1, sizeof *in));
+    exrinput_t *in = new (std::nothrow) exrinput_t();
     if (!in) {
         fprintf(stderr, "exrinput: Cannot allocate memory.\n");
         return nullptr;
@@ -122,7 +123,7 @@ exrinput_t *exrinput_new(const char *path)
     in->file = ImfOpenInputFile(path);
     if (!in->file) {
         fprintf(stderr, "exrinput: %s\n", ImfErrorMessage());
-        free(in);
+        delete in;
         return nullptr;
     }
     int x_min, y_min, x_max, y_max;
@@ -138,6 +139,9 @@ exrinput_t *exrinput_new(const char *path)
     in->x_min = x_min;
     in->y_min = y_min;
     in->block_first = -1;
+    in->damage.module = "exrinput";
+    in->damage.path = path;
+    in->damage.height = in->height;
     size_t row_bytes = size_t(width) * sizeof(ImfRgba);
     in->block_rows = block_bytes / row_bytes < max_block_rows ? int(block_bytes / row_bytes) : max_block_rows;
     if (in->block_rows < 1)
@@ -162,9 +166,9 @@ int exrinput_get_height(const exrinput_t *in)
     return in->height;
 }
 
-int exrinput_get_failures(const exrinput_t *in)
+const input_damage *exrinput_get_damage(const exrinput_t *in)
 {
-    return in->failures;
+    return &in->damage;
 }
 
 // Points the library at `dest` for rows starting at y (data-window relative)
@@ -181,24 +185,37 @@ static bool read_rows(exrinput_t *in, ImfRgba *dest, int y, int count)
 
 // Decodes the block that holds row y. When the block cannot be decoded
 // whole, its rows are decoded one by one so that only the damaged ones are
-// reported, and delivered as zeros.
+// counted, and delivered as zeros.
+// After a failed read the library's stream stays failed, and every later
+// read would fail too, sound rows included: the file is opened afresh.
+static void reopen(exrinput_t *in)
+{
+    ImfCloseInputFile(in->file);
+    in->file = ImfOpenInputFile(in->damage.path.c_str());
+}
+
 static void load_block(exrinput_t *in, int y)
 {
     int first = y / in->block_rows * in->block_rows;
     int count = in->height - first < in->block_rows ? in->height - first : in->block_rows;
     in->block_first = first;
     in->block_count = count;
-    if (read_rows(in, in->half_row, first, count))
+    if (in->file && read_rows(in, in->half_row, first, count))
         return;
     size_t w = size_t(in->width);
+    bool failed = true; // the block's read failed
     for (int i = 0; i < count; i++) {
         ImfRgba *dest = in->half_row + w * i;
-        if (!read_rows(in, dest, first + i, 1)) {
-            fprintf(stderr, "exrinput: Cannot read scanline %d: %s\n", first + i, ImfErrorMessage());
+        if (failed && in->file)
+            reopen(in);
+        failed = !in->file || !read_rows(in, dest, first + i, 1);
+        if (failed) {
+            in->damage.add_row(first + i, in->file ? ImfErrorMessage() : "it cannot be opened again");
             memset(dest, 0, w * sizeof(ImfRgba));
-            in->failures++;
         }
     }
+    if (failed && in->file)
+        reopen(in);
 }
 
 const rgba_t *exrinput_get_scanline(exrinput_t *in, int y)
@@ -227,5 +244,5 @@ void exrinput_delete(exrinput_t *in)
         ImfCloseInputFile(in->file);
     free(in->row);
     free(in->half_row);
-    free(in);
+    delete in;
 }

@@ -3,6 +3,7 @@
 #ifndef EXRINPUT_H
 #define EXRINPUT_H
 
+#include "damage.h"
 #include "rgba.h"
 
 struct exrinput_t;
@@ -17,11 +18,12 @@ int exrinput_get_height(const exrinput_t *in);
 
 // Row y (0 is the top of the data window, 0 <= y < height), owned by the
 // handle and valid until the next call on it or exrinput_delete. A row the
-// library cannot decode is reported on stderr and delivered as zeros.
+// library cannot decode is delivered as zeros and counted as damage.
 const rgba_t *exrinput_get_scanline(exrinput_t *in, int y);
 
-// Number of row reads that failed since the file was opened.
-int exrinput_get_failures(const exrinput_t *in);
+// The rows that could not be decoded so far, each counted once, with the
+// library's reason for the first; owned by the handle.
+const input_damage *exrinput_get_damage(const exrinput_t *in);
 
 // Closes the file and releases the handle; null is allowed.
 void exrinput_delete(exrinput_t *in);

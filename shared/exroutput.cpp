@@ -1,10 +1,10 @@
-// EXR writer over the library's C RGBA interface, writing through a
-// temporary file that is renamed over the target once complete.
+// EXR writer over the library's C RGBA interface. The file is opened
+// through the suite's write policy (outfile): a temporary file that replaces
+// the target only when exroutput_commit completes it.
 #include "exroutput.h"
 
 #include "heap.h"
-
-#include "tempfile.h"
+#include "outfile.h"
 
 #include <Imath/half.h>
 #include <OpenEXR/ImfCRgbaFile.h>
@@ -25,19 +25,22 @@ struct exroutput_t {
     int line;
     bool failed;
     std::string path;
-    std::string tmp_path;
+    outfile *target;
 };
 
 namespace {
 
 // The library's last error text, naming the user's path instead of the
-// temporary file's.
+// one the library opened.
 std::string library_error(const exroutput_t *out)
 {
     std::string text = ImfErrorMessage();
-    for (size_t at = text.find(out->tmp_path); at != std::string::npos;
-         at = text.find(out->tmp_path, at + out->path.size()))
-        text.replace(at, out->tmp_path.size(), out->path);
+    const std::string opened = out->target ? outfile_data_path(out->target) : out->path;
+    if (opened == out->path)
+        return text;
+    for (size_t at = text.find(opened); at != std::string::npos;
+         at = text.find(opened, at + out->path.size()))
+        text.replace(at, opened.size(), out->path);
     return text;
 }
 
@@ -55,7 +58,7 @@ inline ImfHalf to_half(double v)
 // that fails then; reading the last row back shows whether the file is whole.
 bool last_row_readable(exroutput_t *out)
 {
-    ImfInputFile *check = ImfOpenInputFile(out->tmp_path.c_str());
+    ImfInputFile *check = ImfOpenInputFile(outfile_data_path(out->target));
     if (!check)
         return false;
     int w = out->width, y = out->height - 1;
@@ -70,8 +73,7 @@ void discard(exroutput_t *out)
 {
     if (out->file)
         ImfCloseOutputFile(out->file);
-    if (!out->tmp_path.empty())
-        tempfile_discard(out->tmp_path);
+    outfile_delete(out->target);
     free(out->half_row);
     delete out;
 }
@@ -102,14 +104,18 @@ exroutput_t *exroutput_new(const char *path, int width, int height)
     ImfHeaderSetDisplayWindow(header, 0, 0, width - 1, height - 1);
     ImfHeaderSetCompression(header, IMF_PIZ_COMPRESSION);
     ImfHeaderSetLineOrder(header, IMF_INCREASING_Y);
-    out->tmp_path = tempfile_create(path);
-    if (out->tmp_path.empty()) {
-        fprintf(stderr, "exroutput: Cannot open image file \"%s\". %s.\n", path, strerror(errno));
+    out->target = outfile_new(path, OUTFILE_SEEKABLE);
+    if (!out->target) {
+        if (errno == ESPIPE)
+            fprintf(stderr, "exroutput: Cannot write %s: an EXR image needs a file it can seek in, "
+                            "not a pipe, FIFO or terminal.\n", path);
+        else
+            fprintf(stderr, "exroutput: Cannot open image file \"%s\". %s.\n", path, strerror(errno));
         ImfDeleteHeader(header);
         discard(out);
         return nullptr;
     }
-    out->file = ImfOpenOutputFile(out->tmp_path.c_str(), header, IMF_WRITE_RGBA);
+    out->file = ImfOpenOutputFile(outfile_data_path(out->target), header, IMF_WRITE_RGBA);
     ImfDeleteHeader(header);
     if (!out->file) {
         fprintf(stderr, "exroutput: %s\n", library_error(out).c_str());
@@ -147,29 +153,32 @@ void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels)
     out->line++;
 }
 
-int exroutput_delete(exroutput_t *out)
+int exroutput_commit(exroutput_t *out)
 {
-    if (!out)
-        return 0;
-    if (out->line < out->height || out->failed) {
-        discard(out);
+    if (out->line < out->height || out->failed)
         return 1;
-    }
     ImfOutputFile *file = out->file;
     out->file = nullptr;
-    if (!ImfCloseOutputFile(file) || !last_row_readable(out)) {
+    if (!ImfCloseOutputFile(file) ||
+        (outfile_is_temporary(out->target) && !last_row_readable(out))) {
         fprintf(stderr, "exroutput: Cannot write %s: %s\n", out->path.c_str(),
                 library_error(out).c_str());
-        discard(out);
         return 1;
     }
-    std::string tmp = out->tmp_path;
-    out->tmp_path.clear();
-    if (tempfile_commit(tmp, out->path.c_str()) != 0) {
+    if (outfile_commit(out->target) != 0) {
         fprintf(stderr, "exroutput: Cannot write %s: %s.\n", out->path.c_str(), strerror(errno));
-        discard(out);
         return 1;
     }
-    discard(out);
     return 0;
+}
+
+const char *exroutput_get_path(const exroutput_t *out)
+{
+    return out->path.c_str();
+}
+
+void exroutput_delete(exroutput_t *out)
+{
+    if (out)
+        discard(out);
 }

@@ -1,7 +1,7 @@
 // Row-at-a-time writer of RGBA half-float EXR images (PIZ, increasing y).
-// Rows go to a temporary file beside the target, which replaces the target
-// only when every row has been written and the file closed cleanly: a failed
-// or interrupted run never leaves a partial image under the target's name,
+// The file is opened through the suite's write policy (outfile.h): rows go
+// to a temporary file that replaces the target only when exroutput_commit
+// completes it, so a failed or interrupted run leaves the target as it was
 // and a program may write over its own input.
 #ifndef EXROUTPUT_H
 #define EXROUTPUT_H
@@ -11,18 +11,25 @@
 struct exroutput_t;
 
 // Creates an output of width x height for path. On failure prints
-// "exroutput: <reason>\n" on stderr and returns null.
+// "exroutput: <reason>\n" on stderr and returns null; a target that cannot
+// seek (a pipe, a FIFO) is refused here, before any row is computed.
 [[nodiscard]] exroutput_t *exroutput_new(const char *path, int width, int height);
 
 // Writes the next row, top first. The caller's width pixels are only read.
 // Negative, NaN and infinite (in single precision) values are stored as 0.
-// A refused write is reported on stderr once and fails exroutput_delete.
+// A refused write is reported on stderr once and fails exroutput_commit.
 void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels);
 
-// Completes the file and moves it over the target when all rows were written
-// without error, returning 0; otherwise removes the temporary file and
-// returns 1 (after a message if rows were refused or the close failed).
-// An output deleted before its last row is discarded silently. Null gives 0.
-int exroutput_delete(exroutput_t *out);
+// Completes the file and moves it over the target. Returns 0, or 1 when
+// rows are missing or were refused, or the file could not be completed
+// (after a message for the last two); the target is then as it was.
+[[nodiscard]] int exroutput_commit(exroutput_t *out);
+
+// The path the output was created for.
+const char *exroutput_get_path(const exroutput_t *out);
+
+// Releases the output; one that was not committed is discarded and leaves
+// the target as it was. Null is allowed.
+void exroutput_delete(exroutput_t *out);
 
 #endif

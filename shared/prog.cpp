@@ -52,16 +52,37 @@ void prog_done(const char *prog)
     fprintf(stderr, "\n%s: Done.\n", prog);
 }
 
-int prog_close(exroutput_ptr out, exrinput_ptr in, exrinput_ptr companion)
+bool prog_inputs_whole(const char *prog, const char *out_path,
+                       std::initializer_list<const input_damage *> inputs)
 {
-    int status = exroutput_delete(out.release());
-    if (companion && exrinput_get_failures(companion.get()) > 0)
-        status = 1;
-    if (in && exrinput_get_failures(in.get()) > 0)
-        status = 1;
-    companion.reset();
-    in.reset();
-    return status;
+    bool whole = true;
+    for (const input_damage *d : inputs) {
+        if (!d || !d->damaged())
+            continue;
+        if (whole)
+            fputc('\n', stderr);
+        whole = false;
+        if (d->rows > 0 && !d->reason.empty())
+            fprintf(stderr, "%s: %s: %d of %d rows could not be read, the first row %d: %s\n",
+                    d->module, d->path.c_str(), d->rows, d->height, d->first, d->reason.c_str());
+        else if (d->rows > 0)
+            fprintf(stderr, "%s: %s: %d of %d rows could not be read, the first row %d.\n",
+                    d->module, d->path.c_str(), d->rows, d->height, d->first);
+        else
+            fprintf(stderr, "%s: %s: %s\n", d->module, d->path.c_str(), d->reason.c_str());
+    }
+    if (whole)
+        return true;
+    if (out_path)
+        prog_not_written(prog, out_path);
+    else
+        fprintf(stderr, "%s: No report.\n", prog);
+    return false;
+}
+
+void prog_not_written(const char *prog, const char *out_path)
+{
+    fprintf(stderr, "%s: %s was not written.\n", prog, out_path);
 }
 
 bool prog_open_files(const char *prog, const char *in_path, const char *companion_path,
@@ -76,10 +97,4 @@ bool prog_open_files(const char *prog, const char *in_path, const char *companio
         return false;
     files->out = prog_create_output(prog, out_path, files->in.get());
     return bool(files->out);
-}
-
-int prog_close(prog_files files)
-{
-    files.row.reset();
-    return prog_close(std::move(files.out), std::move(files.in), std::move(files.companion));
 }

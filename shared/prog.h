@@ -2,13 +2,17 @@
 // prints the suite's message for its failure and returns, never exits:
 // open the input (size line on stdout), allocate a row, open a companion
 // image of the same size, create the output, run passes over the rows with
-// progress lines, close everything and turn what happened into the status.
+// progress lines, and finish: commit the output or discard it, and turn
+// what happened into the exit status.
 #ifndef PROG_H
 #define PROG_H
 
+#include <cstddef>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 
+#include "damage.h"
 #include "exrinput.h"
 #include "exroutput.h"
 #include "rgba.h"
@@ -16,7 +20,7 @@
 struct exrinput_closer {
     void operator()(exrinput_t *in) const { exrinput_delete(in); }
 };
-// Deleting an output that has not received all its rows discards it.
+// Deleting an output that was not committed discards it.
 struct exroutput_closer {
     void operator()(exroutput_t *out) const { exroutput_delete(out); }
 };
@@ -74,13 +78,84 @@ inline void prog_progress(const char *prog, const char *label, int y, int every)
 // "\n<prog>: Done.\n" on stderr.
 void prog_done(const char *prog);
 
-// Completes the output, then closes the companion and the input (each may be
-// null). Returns the exit status: 1 when the output could not be completed
-// or a row of either image could not be read, else 0.
-[[nodiscard]] int prog_close(exroutput_ptr out, exrinput_ptr in, exrinput_ptr companion = nullptr);
+// The writers as the finish step sees them: each completes its file and
+// moves it into place (0, or 1 after the writer's own message), and names
+// the path it was created for. pngoutput.h and textoutput.h add theirs.
+inline int prog_commit(exroutput_t *out)
+{
+    return exroutput_commit(out);
+}
+inline const char *prog_output_path(const exroutput_t *out)
+{
+    return exroutput_get_path(out);
+}
 
-// The same for everything prog_open_files opened.
-[[nodiscard]] int prog_close(prog_files files);
+// The verdict on the inputs: true when no reader found damage. Otherwise
+// prints, after a newline, each damaged input's summary under its reader's
+// name ("<module>: <path>: <n> of <h> rows could not be read, the first
+// row <y>: <reason>", or "<module>: <path>: <reason>"), then
+// "<prog>: <out_path> was not written.\n", or "<prog>: No report.\n" when
+// out_path is null. Null records are skipped.
+[[nodiscard]] bool prog_inputs_whole(const char *prog, const char *out_path,
+                                     std::initializer_list<const input_damage *> inputs);
+
+// "<prog>: <out_path> was not written.\n" on stderr.
+void prog_not_written(const char *prog, const char *out_path);
+
+// The end of every run, one step for all programs: a run whose inputs were
+// damaged discards its output (see prog_inputs_whole) and returns 1, so the
+// target stays as it was; otherwise the output is committed, and when that
+// fails the run also returns 1 and the target stays as it was. On success
+// done() prints the program's last line (prog_done's "Done." for most) and
+// the result is 0. out may be null for a program that writes no file; its
+// report then belongs in done(), so that none is made from damaged data.
+// The output is released by its owner afterwards; one not committed is
+// discarded then.
+template <class Output, class Done>
+[[nodiscard]] int prog_finish(const char *prog, Output *out,
+                              std::initializer_list<const input_damage *> inputs, Done &&done)
+{
+    if (!prog_inputs_whole(prog, out ? prog_output_path(out) : nullptr, inputs))
+        return 1;
+    if (out && prog_commit(out) != 0) {
+        prog_not_written(prog, prog_output_path(out));
+        return 1;
+    }
+    done();
+    return 0;
+}
+
+// prog_finish for a program that writes no file (its report is in done()).
+template <class Done>
+[[nodiscard]] int prog_finish(const char *prog, std::nullptr_t,
+                              std::initializer_list<const input_damage *> inputs, Done &&done)
+{
+    return prog_finish(prog, static_cast<exroutput_t *>(nullptr), inputs, done);
+}
+
+// prog_finish for a program with the standard "Done." line.
+template <class Output>
+[[nodiscard]] int prog_finish(const char *prog, Output *out,
+                              std::initializer_list<const input_damage *> inputs)
+{
+    return prog_finish(prog, out, inputs, [prog] { prog_done(prog); });
+}
+
+// prog_finish over what prog_open_files opened: its input and companion
+// decide, its output is committed.
+template <class Done>
+[[nodiscard]] int prog_finish(const char *prog, prog_files &files, Done &&done)
+{
+    const input_damage *companion =
+        files.companion ? exrinput_get_damage(files.companion.get()) : nullptr;
+    return prog_finish(prog, files.out.get(), {exrinput_get_damage(files.in.get()), companion},
+                       done);
+}
+
+[[nodiscard]] inline int prog_finish(const char *prog, prog_files &files)
+{
+    return prog_finish(prog, files, [prog] { prog_done(prog); });
+}
 
 // A reading pass: every row from the top, the progress line after the read,
 // then scan(row, y).

@@ -57,8 +57,7 @@ int run(int argc, char **argv)
     prog_map2(prog_name, files, "Correcting scanline", 10,
               [&](const rgba_t &px, const rgba_t &px2) { return pixel<Respond>(px, px2, p); });
 
-    prog_done(prog_name);
-    return prog_close(std::move(files));
+    return prog_finish(prog_name, files);
 }
 
 } // namespace hybrid

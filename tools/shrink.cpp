@@ -68,5 +68,5 @@ int main(int argc, char **argv)
         shrink_average(row.get(), out_w, w, factor, rows);
         exroutput_write_scanline(out.get(), row.get());
     }
-    return prog_close(std::move(out), std::move(in));
+    return prog_finish(prog_name, out.get(), {exrinput_get_damage(in.get())}, [] {});
 }

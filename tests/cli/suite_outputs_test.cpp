@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
 #include "suite_kit.h"
@@ -97,24 +99,39 @@ TEST(SuiteOutputs, InputMayBeTheOutput)
     }
 }
 
+// Stopped mid-run by a signal it can catch or not (SIGKILL), or by SIGPIPE
+// when its stderr reader has gone: the target is as it was and nothing is
+// left beside it, since the temporary file has no name.
 TEST(SuiteOutputs, InterruptedRunLeavesTheEarlierFile)
 {
     temp_dir dir;
     // big enough that every writer takes a moment after creating its output
     write_inputs(dir, 1024, 768);
-    std::vector<std::string> before;
     for (const writer &wr : writers) {
         std::string target = dir / ("out" + extension(wr));
-        write_file(target, "earlier\n");
-        before = names_in(dir.path());
         std::vector<std::string> args = args_for(wr, dir / "in.exr", dir / "in.png", target);
-        // a fast run may finish before the signal: then try again
-        bool stopped = false;
-        for (int attempt = 0; attempt < 3 && !stopped; attempt++) {
+        for (int sig : {SIGTERM, SIGQUIT, SIGPIPE, SIGKILL}) {
             write_file(target, "earlier\n");
-            stopped = interrupt_while_writing(wr.program, args, target);
+            std::vector<std::string> before = names_in(dir.path());
+            // a fast run may finish before the signal: then try again
+            bool stopped = false;
+            for (int attempt = 0; attempt < 3 && !stopped; attempt++) {
+                write_file(target, "earlier\n");
+                stopped = interrupt_while_writing(wr.program, args, dir.path(), sig);
+            }
+            EXPECT_TRUE(stopped) << wr.program << " always finished before it could be stopped";
+            EXPECT_EQ(slurp(target), "earlier\n") << wr.program << " " << strsignal(sig);
+            EXPECT_EQ(names_in(dir.path()), before) << wr.program << " " << strsignal(sig);
         }
-        EXPECT_TRUE(stopped) << wr.program << " always finished before it could be stopped";
+        // `program ... 2>&1 | head -c 1`: the next message meets a closed pipe
+        std::vector<std::string> command = {
+            "/bin/bash", "-c", "\"$0\" \"$@\" 2>&1 | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}",
+            program_path(wr.program)};
+        command.insert(command.end(), args.begin(), args.end());
+        write_file(target, "earlier\n");
+        std::vector<std::string> before = names_in(dir.path());
+        run_result r = run_command(command);
+        EXPECT_EQ(r.status, 128 + SIGPIPE) << wr.program;
         EXPECT_EQ(slurp(target), "earlier\n") << wr.program;
         EXPECT_EQ(names_in(dir.path()), before) << wr.program;
     }

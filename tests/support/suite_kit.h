@@ -17,12 +17,12 @@ namespace suite {
 testkit::run_result run_limited(const std::string &program, const std::vector<std::string> &args,
                                 int kbytes);
 
-// Starts build/bin/<program> with args, waits until a temporary file of
-// target (".<name>.XXXXXX" beside it) appears, then sends SIGTERM. Returns
-// true when the program was stopped by the signal, false when it had
-// already finished (or no temporary file appeared within 60 s).
+// Starts build/bin/<program> with args, waits until it holds a temporary
+// output file open in dir (unnamed or named), then sends it sig. Returns
+// true when the program died of the signal, false when it had already
+// finished (or was not seen writing within 60 s).
 bool interrupt_while_writing(const std::string &program, const std::vector<std::string> &args,
-                             const std::string &target);
+                             const std::string &dir, int sig);
 
 // The names of the entries of dir, sorted.
 std::vector<std::string> names_in(const std::string &dir);

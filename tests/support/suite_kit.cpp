@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -27,11 +28,26 @@ testkit::run_result run_limited(const std::string &program, const std::vector<st
     return testkit::run_command(command);
 }
 
-bool interrupt_while_writing(const std::string &program, const std::vector<std::string> &args,
-                             const std::string &target)
+// Whether process pid holds open a temporary output file in dir: an
+// unnamed one shows in /proc as "dir/#<inode> (deleted)", a named one as
+// "dir/.radsuite-...".
+static bool writing_in(pid_t pid, const std::string &dir)
 {
-    std::filesystem::path t(target);
-    std::string dir = t.parent_path(), prefix = "." + t.filename().string() + ".";
+    std::error_code ec;
+    for (auto &e : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        std::filesystem::path link = std::filesystem::read_symlink(e.path(), ec);
+        if (ec || link.parent_path() != dir)
+            continue;
+        std::string name = link.filename();
+        if (name.rfind("#", 0) == 0 || name.rfind(".radsuite-", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool interrupt_while_writing(const std::string &program, const std::vector<std::string> &args,
+                             const std::string &dir, int sig)
+{
     std::string exe = testkit::program_path(program);
     std::vector<char *> argv = {const_cast<char *>(exe.c_str())};
     for (const std::string &a : args)
@@ -41,8 +57,12 @@ bool interrupt_while_writing(const std::string &program, const std::vector<std::
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    struct rlimit core, no_core = {0, 0};
+    getrlimit(RLIMIT_CORE, &core);
+    setrlimit(RLIMIT_CORE, &no_core); // SIGQUIT would dump core
     pid_t pid;
     int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+    setrlimit(RLIMIT_CORE, &core);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         ADD_FAILURE() << "cannot run " << exe;
@@ -51,18 +71,17 @@ bool interrupt_while_writing(const std::string &program, const std::vector<std::
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool seen = false;
     while (!seen && std::chrono::steady_clock::now() < deadline) {
-        for (const std::string &name : names_in(dir))
-            seen = seen || name.rfind(prefix, 0) == 0;
+        seen = writing_in(pid, dir);
         int st;
         if (!seen && waitpid(pid, &st, WNOHANG) == pid)
-            return false; // finished before its temporary file was seen
+            return false; // finished before it was seen writing
         if (!seen)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    kill(pid, SIGTERM);
+    kill(pid, sig);
     int st = 0;
     waitpid(pid, &st, 0);
-    return WIFSIGNALED(st) && WTERMSIG(st) == SIGTERM;
+    return WIFSIGNALED(st) && WTERMSIG(st) == sig;
 }
 
 std::vector<std::string> names_in(const std::string &dir)

@@ -1,0 +1,288 @@
+// Where users write, over one writer of each kind (EXR, PNG, text): links
+// are followed and stay, modes and owners carry over, devices and FIFOs are
+// written through and never replaced, refused targets fail before any row
+// is read, and a damaged input leaves the target exactly as it was.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "suite_kit.h"
+#include "testkit.h"
+
+using namespace testkit;
+using namespace suite;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct writer {
+    std::string program;
+    std::string extension;
+    bool seeks; // an EXR image needs a target it can seek in
+};
+
+const writer writers[] = {
+    {"radbright", ".exr", true},
+    {"radexport", ".png", false},
+    {"radsurvey", ".txt", false},
+};
+
+std::vector<std::string> args_for(const writer &wr, const std::string &in, const std::string &out)
+{
+    if (wr.program == "radsurvey")
+        return {in, out, "100"};
+    return {in, out};
+}
+
+// A scratch folder with the writers' input and each writer's output made
+// at a plain new path, which every other kind of target must receive.
+struct scene {
+    temp_dir dir;
+    std::string in = dir / "in.exr";
+    std::string damaged = dir / "damaged.exr";
+    scene()
+    {
+        write_exr(in, noise(48, 40));
+        write_exr(damaged, noise(48, 40));
+        fs::resize_file(damaged, fs::file_size(damaged) * 2 / 3);
+    }
+    std::string reference(const writer &wr)
+    {
+        std::string ref = dir / ("reference" + wr.extension);
+        run_result r = run(wr.program, args_for(wr, in, ref));
+        EXPECT_EQ(r.status, 0) << wr.program << "\n" << r.err;
+        std::string bytes = slurp(ref);
+        fs::remove(ref);
+        return bytes;
+    }
+};
+
+bool is_link(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Reads a FIFO whole in another thread while run() goes on; a FIFO that
+// run() never opened for writing is released afterwards.
+std::string read_fifo_while(const std::string &fifo, const std::function<void()> &run)
+{
+    std::string got;
+    std::thread reader([&] {
+        int fd = open(fifo.c_str(), O_RDONLY);
+        char buf[65536];
+        for (ssize_t n; fd >= 0 && (n = read(fd, buf, sizeof buf)) > 0;)
+            got.append(buf, size_t(n));
+        if (fd >= 0)
+            close(fd);
+    });
+    run();
+    int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        close(fd);
+    reader.join();
+    return got;
+}
+
+} // namespace
+
+TEST(SuiteTargets, LinksAreFollowedAndStay)
+{
+    scene s;
+    for (const writer &wr : writers) {
+        std::string want = s.reference(wr);
+        // one link, a chain of two, and a link to a file not made yet
+        fs::path real = s.dir / ("real" + wr.extension), middle = s.dir / "middle";
+        write_file(real, "earlier\n");
+        fs::create_symlink(real.filename(), s.dir / "one");
+        fs::create_symlink("middle", s.dir / "two");
+        fs::create_symlink(real, middle);
+        fs::create_symlink("missing" + wr.extension, s.dir / "dangling");
+        for (const char *link : {"one", "two", "dangling"}) {
+            run_result r = run(wr.program, args_for(wr, s.in, s.dir / link));
+            EXPECT_EQ(r.status, 0) << wr.program << " " << link << "\n" << r.err;
+            EXPECT_TRUE(is_link(s.dir / link)) << wr.program << " " << link;
+            EXPECT_EQ(slurp(s.dir / link), want) << wr.program << " " << link;
+        }
+        EXPECT_EQ(slurp(real), want) << wr.program;
+        EXPECT_TRUE(is_link(middle)) << wr.program;
+        EXPECT_EQ(slurp(s.dir / ("missing" + wr.extension)), want) << wr.program;
+        for (const char *name : {"one", "two", "middle", "dangling"})
+            fs::remove(s.dir / name);
+        fs::remove(real);
+        fs::remove(s.dir / ("missing" + wr.extension));
+        EXPECT_EQ(names_in(s.dir.path()), (std::vector<std::string>{"damaged.exr", "in.exr"}));
+    }
+}
+
+TEST(SuiteTargets, ModeAndOwnerCarryOverAndHardLinksBreak)
+{
+    scene s;
+    bool root = geteuid() == 0;
+    for (const writer &wr : writers) {
+        std::string want = s.reference(wr);
+        for (mode_t mode : {0600, 0755}) {
+            std::string target = s.dir / ("out" + wr.extension);
+            write_file(target, "earlier\n");
+            ASSERT_EQ(chmod(target.c_str(), mode), 0);
+            if (root) {
+                ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+            }
+            // a second name for the file: it keeps the earlier contents
+            fs::create_hard_link(target, s.dir / "other");
+            run_result r = run(wr.program, args_for(wr, s.in, target));
+            EXPECT_EQ(r.status, 0) << wr.program << "\n" << r.err;
+            EXPECT_EQ(slurp(target), want) << wr.program;
+            EXPECT_EQ(slurp(s.dir / "other"), "earlier\n") << wr.program;
+            struct stat st;
+            ASSERT_EQ(stat(target.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, mode) << wr.program;
+            if (root) {
+                EXPECT_EQ(st.st_uid, 65534u) << wr.program;
+                EXPECT_EQ(st.st_gid, 65534u) << wr.program;
+            }
+            fs::remove(target);
+            fs::remove(s.dir / "other");
+        }
+    }
+}
+
+// A node that is not a regular file is written through and stays what it
+// was: a character device (a copy of /dev/null made in the scratch folder)
+// swallows every kind; a FIFO and a pipe through /dev/stdout receive PNG
+// and text, and refuse an EXR image (it must seek) before any row is read.
+TEST(SuiteTargets, DevicesAndFifosAreWrittenThrough)
+{
+    scene s;
+    bool root = geteuid() == 0;
+    std::string null = s.dir / "null", fifo = s.dir / "fifo";
+    if (root) {
+        ASSERT_EQ(mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const writer &wr : writers) {
+        std::string want = s.reference(wr);
+        if (root) {
+            run_result r = run(wr.program, args_for(wr, s.in, null));
+            EXPECT_EQ(r.status, 0) << wr.program << "\n" << r.err;
+            struct stat st;
+            ASSERT_EQ(lstat(null.c_str(), &st), 0);
+            EXPECT_TRUE(S_ISCHR(st.st_mode)) << wr.program;
+        }
+
+        run_result r;
+        std::string got = read_fifo_while(fifo, [&] { r = run(wr.program, args_for(wr, s.in, fifo)); });
+        struct stat st;
+        ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << wr.program;
+
+        // stdout a pipe, as in `program in /dev/stdout | consumer`
+        std::vector<std::string> piped = {"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | cat",
+                                          program_path(wr.program)};
+        for (const std::string &a : args_for(wr, s.in, "/dev/stdout"))
+            piped.push_back(a);
+        run_result p = run_command(piped);
+
+        if (wr.seeks) {
+            for (const run_result *res : {&r, &p}) {
+                EXPECT_EQ(res->status, 1) << wr.program;
+                EXPECT_NE(res->err.find("an EXR image needs a file it can seek in"), std::string::npos)
+                    << res->err;
+                EXPECT_EQ(res->err.find('\r'), std::string::npos) << res->err;
+            }
+            EXPECT_EQ(got, "");
+        } else {
+            EXPECT_EQ(r.status, 0) << wr.program << "\n" << r.err;
+            EXPECT_EQ(got, want) << wr.program;
+            EXPECT_EQ(p.status, 0) << wr.program << "\n" << p.err;
+            // radexport's size line shares stdout with its PNG
+            if (wr.program == "radsurvey") {
+                EXPECT_EQ(p.out, want);
+            } else {
+                EXPECT_NE(p.out.find(want), std::string::npos) << wr.program;
+            }
+        }
+    }
+    std::vector<std::string> names = {"damaged.exr", "fifo", "in.exr"};
+    if (root)
+        names.push_back("null");
+    EXPECT_EQ(names_in(s.dir.path()), names);
+}
+
+// Targets that cannot be written fail when the output is created, before
+// any row is read, with the user's path; a long name is no such target.
+TEST(SuiteTargets, UnwritableTargetsFailBeforeAnyRowIsRead)
+{
+    scene s;
+    ASSERT_EQ(chmod(s.dir.path().c_str(), 0777), 0);
+    for (const writer &wr : writers) {
+        std::string want = s.reference(wr);
+        std::string long_name = s.dir / (std::string(250 - wr.extension.size(), 'n') + wr.extension);
+        run_result r = run(wr.program, args_for(wr, s.in, long_name));
+        EXPECT_EQ(r.status, 0) << wr.program << "\n" << r.err;
+        EXPECT_EQ(slurp(long_name), want) << wr.program;
+        fs::remove(long_name);
+
+        for (const std::string &target : {std::string(), s.dir / "no/such/dir/out"}) {
+            r = run(wr.program, args_for(wr, s.in, target));
+            EXPECT_EQ(r.status, 1) << wr.program;
+            EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find('\r'), std::string::npos) << wr.program << "\n" << r.err;
+        }
+
+        // read-only for a user who is not root: refused as a shell's `>`
+        // would refuse it (root may write anything, as with `>`)
+        std::string target = s.dir / ("readonly" + wr.extension);
+        write_file(target, "earlier\n");
+        ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+        std::vector<std::string> command;
+        if (geteuid() == 0)
+            command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        command.push_back(program_path(wr.program));
+        for (const std::string &a : args_for(wr, s.in, target))
+            command.push_back(a);
+        r = run_command(command);
+        EXPECT_EQ(r.status, 1) << wr.program << "\n" << r.err;
+        EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << wr.program << "\n" << r.err;
+        EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\r'), std::string::npos) << wr.program << "\n" << r.err;
+        EXPECT_EQ(slurp(target), "earlier\n");
+        fs::remove(target);
+        EXPECT_EQ(names_in(s.dir.path()), (std::vector<std::string>{"damaged.exr", "in.exr"}));
+    }
+}
+
+// A damaged input is read to its end, and then the output is not written:
+// an earlier file at the target stays byte for byte, and so does a damaged
+// input that was to be replaced by its own result.
+TEST(SuiteTargets, DamagedInputLeavesTheTargetAsItWas)
+{
+    scene s;
+    std::string damaged = slurp(s.damaged);
+    for (const writer &wr : writers) {
+        std::string target = s.dir / ("out" + wr.extension);
+        write_file(target, "earlier\n");
+        run_result r = run(wr.program, args_for(wr, s.damaged, target));
+        EXPECT_EQ(r.status, 1) << wr.program;
+        EXPECT_EQ(slurp(target), "earlier\n") << wr.program;
+        std::string summary = "\nexrinput: " + s.damaged + ": ";
+        EXPECT_NE(r.err.find(summary), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(" of 40 rows could not be read, the first row "), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find(wr.program + ": " + target + " was not written.\n"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.find("Done"), std::string::npos) << r.err;
+        fs::remove(target);
+    }
+    run_result r = run("radbright", {s.damaged, s.damaged});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(slurp(s.damaged), damaged);
+    EXPECT_EQ(names_in(s.dir.path()), (std::vector<std::string>{"damaged.exr", "in.exr"}));
+}
