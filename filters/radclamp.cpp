@@ -84,14 +84,14 @@ int main(int argc, char **argv)
         return 1;
     int w = exrinput_get_width(files.in.get());
 
-    // Infinite luminances take no part in the range, so that one infinite
-    // pixel cannot make every bin undefined.
+    // Pixels whose colour is not finite take no part in the range or the
+    // histogram, so that one of them cannot make every bin undefined.
     double min = 1.7976931348623157e308, max = 0;
     prog_scan(prog_name, files.in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
         for (int x = 0; x < w; x++) {
-            double l = rgb_luminance(src[x].r, src[x].g, src[x].b);
-            if (std::isinf(l))
+            if (!rgba_finite(src[x]))
                 continue;
+            double l = rgb_luminance(src[x].r, src[x].g, src[x].b);
             if (l > 0 && l < min)
                 min = l;
             if (l > max)
@@ -107,7 +107,7 @@ int main(int argc, char **argv)
     prog_scan(prog_name, files.in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
         for (int x = 0; x < w; x++) {
             double l = rgb_luminance(src[x].r, src[x].g, src[x].b);
-            int bin = l > 0 ? clamp_bin(l, min, max - min) : -1;
+            int bin = l > 0 && rgba_finite(src[x]) ? clamp_bin(l, min, max - min) : -1;
             if (bin >= 0) {
                 hist[bin]++;
                 counted++;

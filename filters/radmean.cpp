@@ -17,15 +17,18 @@ int main(int argc, char **argv)
         return 1;
     int w = exrinput_get_width(files.in.get()), h = exrinput_get_height(files.in.get());
 
-    double sr = 0, sg = 0, sb = 0;
+    // The mean of the pixels whose colour is finite.
+    double sr = 0, sg = 0, sb = 0, n = 0;
     prog_scan(prog_name, files.in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
         for (int x = 0; x < w; x++) {
+            if (!rgba_finite(src[x]))
+                continue;
+            n++;
             sr += src[x].r;
             sg += src[x].g;
             sb += src[x].b;
         }
     });
-    double n = double(w) * h;
     const rgba_t mean = {sr / n, sg / n, sb / n, 1.0};
 
     // Every row is the same: the input is not read again.

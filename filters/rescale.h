@@ -9,8 +9,8 @@
 #include "exrinput.h"
 #include "rgba.h"
 
-// Extremes of R, G and B over an image; alpha takes no part and a value that
-// is not a number changes none of them.
+// Extremes of R, G and B over the pixels of an image whose colour is finite
+// (rgba_finite); alpha takes no part.
 struct rescale_range {
     double min = 1.7976931348623157e308;  // smallest positive value
     double max = 0;                       // largest value, at least 0

@@ -2,6 +2,7 @@
 // the local background the blurred image gives (CIECAM02 forward under the
 // blurred luminance, inverse under Yb = 20).
 // Usage: radadapt input.exr blur.exr output.exr
+#include <cmath>
 #include <cstdio>
 
 #include "ciecam02.h"
@@ -10,7 +11,10 @@
 
 static const char prog_name[] = "radadapt";
 
-// Forward under the local background, inverse under the standard one.
+// Forward under the local background, inverse under the standard one. A
+// colour brighter than the inverse can render (its decompression is
+// undefined past its asymptote, at the sun and lamps) comes back as not a
+// number; such a pixel keeps its own colour rather than turning black.
 static rgba_t adapt_pixel(const rgba_t &px, const ciecam02_conditions &local,
                           const ciecam02_conditions &standard)
 {
@@ -20,6 +24,8 @@ static rgba_t adapt_pixel(const rgba_t &px, const ciecam02_conditions &local,
     ciecam02_inverse_prepared(&x, &y, &z, j, c, h, standard);
     rgba_t out;
     xyz_to_rgb(x / 100.0, y / 100.0, z / 100.0, &out.r, &out.g, &out.b);
+    if (std::isnan(out.r) || std::isnan(out.g) || std::isnan(out.b))
+        out = px;
     out.a = px.a;
     return out;
 }

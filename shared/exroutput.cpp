@@ -44,13 +44,21 @@ std::string library_error(const exroutput_t *out)
     return text;
 }
 
-// Rounds to single precision, stores negative, NaN and infinite values as 0,
-// then converts to half exactly as ImfFloatToHalf does, inline.
+// The largest finite half.
+const float half_max = 65504.0f;
+
+// Rounds to single precision, stores negative and NaN values as 0 and
+// values above the largest finite half (infinity included) as that half,
+// then converts to half exactly as ImfFloatToHalf does, inline. So no
+// output holds an infinity, and the brightest pixels of an image stay the
+// brightest instead of turning black in the next program of a chain.
 inline ImfHalf to_half(double v)
 {
     float f = float(v);
-    if (!(f >= 0) || f > FLT_MAX)
+    if (!(f >= 0))
         f = 0;
+    else if (f > half_max)
+        f = half_max;
     return imath_float_to_half(f);
 }
 

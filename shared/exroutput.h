@@ -16,7 +16,8 @@ struct exroutput_t;
 [[nodiscard]] exroutput_t *exroutput_new(const char *path, int width, int height);
 
 // Writes the next row, top first. The caller's width pixels are only read.
-// Negative, NaN and infinite (in single precision) values are stored as 0.
+// Negative and NaN values are stored as 0, values above 65504 (the largest
+// finite half, infinity included) as 65504.
 // A refused write is reported on stderr once and fails exroutput_commit.
 void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels);
 

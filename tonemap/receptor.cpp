@@ -54,6 +54,9 @@ receptor_stats receptor_scan(const char *prog, exrinput_t *in, int every)
     prog_scan(prog, in, "Scanning", every, [&](const rgba_t *row, int) {
         int w = exrinput_get_width(in);
         for (int x = 0; x < w; x++) {
+            if (!rgba_finite(row[x]))
+                continue;
+            st.n++;
             double y = rgb_luminance(row[x].r, row[x].g, row[x].b);
             st.sum += y;
             if (y > 0) {
@@ -68,7 +71,6 @@ receptor_stats receptor_scan(const char *prog, exrinput_t *in, int every)
             st.sum_b += row[x].b;
         }
     });
-    st.n = double(exrinput_get_width(in)) * exrinput_get_height(in);
     st.average = st.sum / st.n;
     st.average_log = st.log_sum / st.n;
     fprintf(stderr, "\n%s: Luminance min is %7.3f, avg %7.3f, max %7.3f\n", prog, st.min,

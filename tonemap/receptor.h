@@ -17,7 +17,8 @@ struct receptor_params {
     double f_prime = 1;
 };
 
-// Luminance statistics of one image, and its channel sums.
+// Luminance statistics of one image, and its channel sums, over the pixels
+// whose colour is finite (rgba_finite); n counts them.
 struct receptor_stats {
     double sum = 0;
     double log_sum = 0;

@@ -40,7 +40,7 @@ image mapped(int w, int h, const std::vector<rgba_t> &in, double lower, double u
         rgba_t o = {(p.r - lower) / (upper - lower), (p.g - lower) / (upper - lower),
                     (p.b - lower) / (upper - lower), p.a};
         for (double *v : {&o.r, &o.g, &o.b})
-            *v = std::isfinite(*v) && *v > 0 ? half_round(*v) : 0;
+            *v = written(*v);
         px.push_back(o);
     }
     return pixels(w, h, px);

@@ -69,9 +69,10 @@ TEST(Radrescale, ModesAndDegenerateImages)
         {"radrescale-max", {"4"},
          {{0.5, 2.0, 8.0, 1}}, {{0.125, 0.5, 2.0, 1}},
          "\nradrescale: Setting maximum value: 4.000\n"},
-        // a given 0 makes every quotient infinite or not a number
+        // a given 0 makes every quotient infinite (stored as the largest
+        // half) or not a number (stored as 0)
         {"radrescale-max", {"0"},
-         {{0.5, 0, 1, 1}}, {{0, 0, 0, 1}},
+         {{0.5, 0, 1, 1}}, {{65504, 0, 65504, 1}},
          "\nradrescale: Setting maximum value: 0.000\n"},
     };
     for (const auto &c : cases) {

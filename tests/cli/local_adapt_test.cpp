@@ -60,8 +60,9 @@ TEST(Radadapt, BackgroundFromBlurredLuminance)
                      // half rounding)
                      {grey(0.001), grey(1.0), grey(1.0), 2e-3},
                      {grey(100.0), grey(1.0), grey(1.0), 2e-3},
-                     // a NaN background gives NaN, stored as 0, alpha kept
-                     {grey(not_a_number), grey(0.5, 0.5), grey(0.0, 0.5), 0},
+                     // a NaN background gives a NaN rendering: the pixel keeps
+                     // its own colour, and its alpha
+                     {grey(not_a_number), grey(0.5, 0.5), grey(0.5, 0.5), 0},
                  });
 }
 

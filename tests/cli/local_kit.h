@@ -27,12 +27,12 @@ inline rgba_t as_half(const rgba_t &p)
             testkit::half_round(p.a)};
 }
 
-// The colour channels as the suite's writer stores them: half-rounded, and 0 for what the writer
-// refuses (negative, NaN, infinite).
+// The colour channels as the suite's writer stores them (testkit::written),
+// alpha half-rounded.
 inline rgba_t stored(rgba_t p)
 {
     for (double *v : {&p.r, &p.g, &p.b})
-        *v = std::isfinite(*v) && *v > 0 ? testkit::half_round(*v) : 0.0;
+        *v = testkit::written(*v);
     p.a = testkit::half_round(p.a);
     return p;
 }

@@ -59,12 +59,6 @@ image second_image()
     return pixels(4, 12, px);
 }
 
-// What the writer stores for v: negative, NaN and infinite values as 0.
-double written(double v)
-{
-    return std::isfinite(v) && v > 0 ? half_round(v) : 0;
-}
-
 // The expected output of `in` (stored values) under a pixel mapping.
 image expected(const image &in, const std::function<rgba_t(const rgba_t &, int, int)> &op)
 {
@@ -402,11 +396,11 @@ TEST(Radhybrid, InverseRestoresTheInput)
         }
 }
 
-TEST(Radhybrid, InverseOfAConeResponseOfOneIsStoredAsZero)
+TEST(Radhybrid, InverseOfAConeResponseOfOneIsStoredAsTheWriterLimits)
 {
     // This pixel's M cone response computes to exactly 1 (L and S do not):
     // the inverse divides by zero and the infinite cone makes every channel
-    // infinite or NaN, which the writer stores as 0.
+    // infinite or NaN, which the writer stores as 65504 or 0.
     const rgba_t one = {1.67578125, 0.962890625, 0.25390625, 0.5};
     double l, m, s;
     cones(one, &l, &m, &s);
@@ -421,10 +415,13 @@ TEST(Radhybrid, InverseOfAConeResponseOfOneIsStoredAsZero)
 
     double l2, m2, s2;
     cones({0.5, 0.5, 0.5, 1}, &l2, &m2, &s2);
+    rgba_t f = from_cones(l2 * l / (1 - l), m2 * m / (1 - m), s2 * s / (1 - s), 0.5);
+    EXPECT_TRUE(std::isinf(f.r) || std::isnan(f.r));
     cones(plain, &l, &m, &s);
     rgba_t e = from_cones(l2 * l / (1 - l), m2 * m / (1 - m), s2 * s / (1 - s), 1);
     expect_image_near(read_exr(dir / "out.exr"),
-                      pixels(2, 1, {{0, 0, 0, 0.5}, {written(e.r), written(e.g), written(e.b), 1}}),
+                      pixels(2, 1, {{written(f.r), written(f.g), written(f.b), 0.5},
+                                    {written(e.r), written(e.g), written(e.b), 1}}),
                       1e-3);
 }
 

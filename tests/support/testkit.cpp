@@ -140,6 +140,14 @@ double half_round(double v)
     return float(half(float(v)));
 }
 
+double written(double v)
+{
+    float f = float(v);
+    if (!(f >= 0))
+        return 0;
+    return f > 65504.0f ? 65504.0 : half_round(f);
+}
+
 std::string program_path(const std::string &program)
 {
     return std::string(SUITE_BIN_DIR) + "/" + program;

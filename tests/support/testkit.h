@@ -59,6 +59,11 @@ image read_exr(const std::string &path);
 // The value a double takes once stored as a half and read back.
 double half_round(double v);
 
+// What the suite's writer stores for v, as read back: 0 for a negative or
+// NaN value (in single precision), 65504, the largest finite half, for
+// anything above it (infinity included), otherwise half_round(v).
+double written(double v);
+
 struct run_result {
     int status = -1; // exit status, or 128 + signal
     std::string out, err;

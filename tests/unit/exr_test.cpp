@@ -105,16 +105,19 @@ TEST(Exr, DataWindowAwayFromTheOrigin)
     exrinput_delete(in);
 }
 
-TEST(Exr, WriterStoresNegativeNanAndInfiniteAsZero)
+// Negative and NaN values are stored as 0; values above the largest finite
+// half, whether finite in double, single or neither, as that half.
+TEST(Exr, WriterStoresNegativeAndNanAsZeroAndLimitsToTheLargestHalf)
 {
     const double inf = std::numeric_limits<double>::infinity();
     const struct {
         double in, want;
     } cases[] = {
-        {-1.0, 0}, {-inf, 0}, {std::nan(""), 0}, {inf, 0},
-        {1e39, 0},           // infinite in single precision
-        {1e6, inf},          // finite single, beyond the half range
-        {0.5, 0.5}, {-0.0, 0},
+        {65504.0, 65504}, {65520.0, 65504}, // 65520 would round to half infinity
+        {1e6, 65504},                       // finite single, beyond the half range
+        {1e39, 65504},                      // infinite in single precision
+        {inf, 65504},     {-inf, 0},        {std::nan(""), 0}, {-1.0, 0},
+        {-0.0, 0},        {0.5, 0.5},       {65503.0, 65504}, // the nearest half
     };
     temp_dir dir;
     std::vector<rgba_t> px;
