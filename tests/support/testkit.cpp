@@ -135,6 +135,20 @@ image read_exr(const std::string &path)
     return img;
 }
 
+image crop(const image &img, int x, int y, int w, int h)
+{
+    std::vector<rgba_t> px;
+    for (int j = y; j < y + h; j++)
+        for (int i = x; i < x + w; i++)
+            px.push_back(img.at(i, j));
+    return pixels(w, h, px);
+}
+
+std::string photograph_path()
+{
+    return std::string(SUITE_SOURCE_DIR) + "/data/forest.exr";
+}
+
 double half_round(double v)
 {
     return float(half(float(v)));

@@ -56,6 +56,13 @@ void write_exr(const std::string &path, const image &img, write_options opt = {}
 // the file cannot be read.
 image read_exr(const std::string &path);
 
+// The w x h part of img whose top left pixel is (x, y).
+image crop(const image &img, int x, int y, int w, int h);
+
+// The bundled photograph, data/forest.exr (1024 x 512; its sun is around
+// pixel (613, 200)).
+std::string photograph_path();
+
 // The value a double takes once stored as a half and read back.
 double half_round(double v);
 
