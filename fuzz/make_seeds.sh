@@ -3,8 +3,9 @@
 # own programs and benchmark tools from data/forest.exr.
 #   fuzz/make_seeds.sh [BUILD_DIR]          the committed seeds, fuzz/seeds/<reader>/
 #   fuzz/make_seeds.sh BUILD_DIR --raw DIR  the raw grid seed (1.5 MB), into DIR
-# BUILD_DIR (default build) is an ordinary build with the benchmarks
-# (bench/makeimages, bench/makeformats) and the programs.
+# BUILD_DIR (default build) is a build of the programs with the benchmarks
+# (-DSUITE_BENCH=ON, as tools/test.sh makes it: bench/makeimages,
+# bench/makeformats).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")

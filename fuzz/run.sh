@@ -3,7 +3,8 @@
 # JOBS at a time), starting from the seeds in fuzz/seeds/<reader>/.
 #   fuzz/run.sh SECONDS [HARNESS...]      (default: all five)
 # FUZZ_BUILD (default build-fuzz): the clang build with -DSUITE_FUZZ=ON.
-# TOOLS_BUILD (default build): an ordinary build, used to make the raw seed.
+# TOOLS_BUILD (default build): a build with the benchmarks (-DSUITE_BENCH=ON,
+# as tools/test.sh makes it), used to make the raw seed.
 # New corpus entries go to $FUZZ_BUILD/corpus/<harness>/, crashing inputs
 # to $FUZZ_BUILD/artifacts/, each run's log to $FUZZ_BUILD/logs/<harness>.log.
 # Exits 1 when any harness found a crash, leak, timeout or memory blow-up.

@@ -1,7 +1,8 @@
 # Checks the manual pages in MAN_DIR: each renders under groff's man macros
-# without a single warning, carries the sections every page needs, and links
-# only to pages that exist; every program in PROGRAMS (a list separated by
-# commas) has its page.
+# without a single warning, carries the sections every page needs, names the
+# suite and its version SUITE (for example "radsuite 1.0") in its title line,
+# and links only to pages that exist; every program in PROGRAMS (a list
+# separated by commas) has its page.
 set(problems "")
 file(GLOB pages ${MAN_DIR}/*.1)
 if(NOT pages)
@@ -22,6 +23,13 @@ foreach(page ${pages})
       string(APPEND problems "${name}.1: no ${section} section\n")
     endif()
   endforeach()
+  # The title line names the page and the suite's version.
+  string(TOUPPER "${name}" upper)
+  string(REPLACE "-" "\\\\-" upper_re "${upper}")
+  string(REPLACE "." "\\." suite_re "${SUITE}")
+  if(NOT text MATCHES "^\\.TH ${upper_re} 1 \"[^\"]*\" \"${suite_re}\" ")
+    string(APPEND problems "${name}.1: title line does not read '.TH ${upper} 1 \"\" \"${SUITE}\" ...'\n")
+  endif()
   # The NAME line names the page's own program.
   string(REPLACE "-" "\\\\-" roff_name "${name}")
   if(NOT text MATCHES "\n\\.SH NAME\n${roff_name} \\\\- [^\n]+\n")

@@ -2,8 +2,8 @@
 # Installs what is missing, builds the suite and runs its main job on the
 # bundled photograph data/forest.exr: global tone mapping, a blurred companion
 # image, local adaptation operators driven by it and PNG exports of the
-# results in out/; then the same kind of chain on an ordinary PNG photograph
-# (tools/photo.sh) and the README's gallery previews (docs/gallery.sh).
+# results in out/; then the one-step photo helper radphoto on the photograph
+# and on an ordinary PNG, and the README's gallery previews (docs/gallery.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -35,8 +35,10 @@ $bin/radexport out/forest-appear-clamp.exr out/forest-appear.png
 $bin/radexport out/forest-adapt.exr out/forest-adapt.png
 $bin/radexport out/forest-mask.exr out/forest-mask.png
 
-# An ordinary photograph: the plain PNG export stands in for one from a camera.
-tools/photo.sh out/forest.png out/photo-mapped.png
+# The same chain in one step, from the HDR photograph and from an ordinary
+# one (the plain PNG export stands in for one from a camera).
+$bin/radphoto $photo out/forest-radphoto.png
+$bin/radphoto out/forest.png out/photo-mapped.png
 
 docs/gallery.sh
 
@@ -49,6 +51,7 @@ Results in out/:
   forest-appear.exr/.png      appearance tone mapping (radappear, then radclamp)
   forest-adapt.exr/.png       adaptation to the local background (radadapt)
   forest-mask.exr/.png        nonlinear masking of the tone-mapped image (radmask)
-  photo-mapped.png            tools/photo.sh on forest.png: PNG in, tone-mapped PNG out
+  forest-radphoto.png         radphoto on forest.exr: the tone mapping and masking in one step
+  photo-mapped.png            radphoto on forest.png: PNG in, tone-mapped PNG out
 Gallery previews in docs/gallery/ (shown in README.md).
 TEXT

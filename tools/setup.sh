@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the suite builds and tests with, when any is
-# missing. Run as root (or with sudo available).
+# missing. Run as root (or with sudo available). The programs alone need only
+# the first line; the rest serve the tests, the benchmarks, the fuzzers and
+# the Debian package (dpkg-dev and file for CPack's dpkg-shlibdeps).
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libopenexr-dev libpng-dev libjpeg62-turbo-dev
-          libgtest-dev libbenchmark-dev groff-base clang-14 libclang-rt-14-dev time python3)
+          dpkg-dev file libgtest-dev libbenchmark-dev groff-base clang-14 libclang-rt-14-dev time python3)
 if [ "${1:-}" = "--bench" ]; then
   packages+=(openimageio-tools)
 fi
