@@ -6,7 +6,13 @@
 #include <OpenEXR/ImfInputFile.h>
 #include <OpenEXR/ImfOutputFile.h>
 #include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfMultiPartOutputFile.h>
+#include <OpenEXR/ImfOutputPart.h>
+#include <OpenEXR/ImfPartType.h>
 #include <OpenEXR/ImfRgbaFile.h>
+#include <OpenEXR/ImfStandardAttributes.h>
+#include <OpenEXR/ImfTiledOutputFile.h>
+#include <OpenEXR/ImfTiledOutputPart.h>
 #include <Imath/half.h>
 
 #include <fcntl.h>
@@ -16,8 +22,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -96,6 +104,105 @@ void write_exr(const std::string &path, const image &img, write_options opt)
         fb.insert(std::string(1, "RGBA"[c]), Imf::Slice(type, base, size, size * img.w));
     }
     file.setFrameBuffer(fb);
+    file.writePixels(img.h);
+}
+
+void write_exr_parts(const std::string &path, const std::vector<exr_part> &parts)
+{
+    std::vector<Imf::Header> headers;
+    for (const exr_part &p : parts) {
+        Imath::Box2i window(Imath::V2i(p.x_min, p.y_min), Imath::V2i(p.x_min + p.w - 1, p.y_min + p.h - 1));
+        Imf::Header header(window, window);
+        header.compression() = Imf::Compression(p.compression);
+        header.lineOrder() = Imf::LineOrder(p.line_order);
+        for (const exr_channel &c : p.channels)
+            header.channels().insert(c.name, Imf::Channel(Imf::PixelType(c.type)));
+        for (const auto &[name, value] : p.strings)
+            header.insert(name, Imf::StringAttribute(value));
+        if (parts.size() > 1) {
+            header.setName(p.name);
+            header.setType(p.tile ? Imf::TILEDIMAGE : Imf::SCANLINEIMAGE);
+        }
+        if (p.tile)
+            header.setTileDescription(Imf::TileDescription(unsigned(p.tile), unsigned(p.tile)));
+        headers.push_back(header);
+    }
+    // Every channel's samples as the type it is stored as.
+    std::vector<std::vector<std::vector<char>>> store(parts.size());
+    std::vector<Imf::FrameBuffer> buffers(parts.size());
+    for (size_t i = 0; i < parts.size(); i++) {
+        const exr_part &p = parts[i];
+        for (const exr_channel &c : p.channels) {
+            size_t size = c.type == 1 ? 2 : 4;
+            std::vector<char> bytes(c.values.size() * size);
+            for (size_t k = 0; k < c.values.size(); k++) {
+                if (c.type == 1) {
+                    half h(c.values[k]);
+                    memcpy(&bytes[k * 2], &h, 2);
+                } else if (c.type == 2) {
+                    memcpy(&bytes[k * 4], &c.values[k], 4);
+                } else {
+                    uint32_t u = uint32_t(c.values[k]);
+                    memcpy(&bytes[k * 4], &u, 4);
+                }
+            }
+            store[i].push_back(std::move(bytes));
+            char *base = store[i].back().data() -
+                         (intptr_t(p.x_min) + intptr_t(p.y_min) * p.w) * intptr_t(size);
+            buffers[i].insert(c.name, Imf::Slice(Imf::PixelType(c.type), base, size, size * size_t(p.w)));
+        }
+    }
+    if (parts.size() == 1) {
+        const exr_part &p = parts[0];
+        if (p.tile) {
+            Imf::TiledOutputFile file(path.c_str(), headers[0]);
+            file.setFrameBuffer(buffers[0]);
+            file.writeTiles(0, file.numXTiles() - 1, 0, file.numYTiles() - 1);
+        } else {
+            Imf::OutputFile file(path.c_str(), headers[0]);
+            file.setFrameBuffer(buffers[0]);
+            file.writePixels(p.h);
+        }
+        return;
+    }
+    Imf::MultiPartOutputFile file(path.c_str(), headers.data(), int(headers.size()));
+    for (size_t i = 0; i < parts.size(); i++) {
+        if (parts[i].tile) {
+            Imf::TiledOutputPart part(file, int(i));
+            part.setFrameBuffer(buffers[i]);
+            part.writeTiles(0, part.numXTiles() - 1, 0, part.numYTiles() - 1);
+        } else {
+            Imf::OutputPart part(file, int(i));
+            part.setFrameBuffer(buffers[i]);
+            part.writePixels(parts[i].h);
+        }
+    }
+}
+
+exr_part rgba_part(const image &img, const std::string &prefix, int compression)
+{
+    exr_part p;
+    p.w = img.w;
+    p.h = img.h;
+    p.compression = compression;
+    for (int c = 0; c < 4; c++) {
+        exr_channel ch;
+        ch.name = prefix + "RGBA"[c];
+        for (const rgba_t &px : img.px)
+            ch.values.push_back(float(c == 0 ? px.r : c == 1 ? px.g : c == 2 ? px.b : px.a));
+        p.channels.push_back(ch);
+    }
+    return p;
+}
+
+void write_exr_rgba(const std::string &path, const image &img, int channels, int compression)
+{
+    std::vector<Imf::Rgba> px;
+    for (const rgba_t &p : img.px)
+        px.emplace_back(half(float(p.r)), half(float(p.g)), half(float(p.b)), half(float(p.a)));
+    Imf::RgbaOutputFile file(path.c_str(), img.w, img.h, Imf::RgbaChannels(channels), 1,
+                             Imath::V2f(0, 0), 1, Imf::INCREASING_Y, Imf::Compression(compression));
+    file.setFrameBuffer(px.data(), 1, size_t(img.w));
     file.writePixels(img.h);
 }
 
@@ -184,6 +291,7 @@ run_result run_command(const std::vector<std::string> &command)
     posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid;
+    auto start = std::chrono::steady_clock::now();
     int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
@@ -192,6 +300,7 @@ run_result run_command(const std::vector<std::string> &command)
     }
     int st = 0;
     waitpid(pid, &st, 0);
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
     r.out = slurp(out_path);
     r.err = slurp(err_path);
@@ -203,6 +312,17 @@ run_result run(const std::string &program, const std::vector<std::string> &args)
     std::vector<std::string> command = {program_path(program)};
     command.insert(command.end(), args.begin(), args.end());
     return run_command(command);
+}
+
+run_result run_measured(const std::string &program, const std::vector<std::string> &args)
+{
+    temp_dir dir;
+    std::vector<std::string> command = {"/usr/bin/time", "-q", "-f", "%M", "-o", dir / "rss",
+                                        program_path(program)};
+    command.insert(command.end(), args.begin(), args.end());
+    run_result r = run_command(command);
+    r.max_rss_kb = atol(slurp(dir / "rss").c_str());
+    return r;
 }
 
 std::string progress(const std::string &prog, const std::string &label, int h, int every)

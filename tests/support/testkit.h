@@ -52,6 +52,38 @@ struct write_options {
 // Writes img to path (ZIP compression, halves unless float_channels).
 void write_exr(const std::string &path, const image &img, write_options opt = {});
 
+// One part of an EXR file of any layout, written by the library itself: the
+// channels with their names, sample types (0 UINT, 1 HALF, 2 FLOAT) and
+// values (row-major over the data window), a compression (the library's
+// numbering, 3 is ZIP), scanlines or tiles, a line order.
+struct exr_channel {
+    std::string name;
+    std::vector<float> values;
+    int type = 1;
+};
+struct exr_part {
+    std::string name; // for multi-part files
+    int w = 0, h = 0, x_min = 0, y_min = 0;
+    std::vector<exr_channel> channels;
+    int compression = 3;
+    int tile = 0;        // tile side, or 0 for scanlines
+    int line_order = 0;  // 0 increasing y, 1 decreasing
+    std::vector<std::pair<std::string, std::string>> strings; // string attributes
+};
+
+// Writes the parts to path: a single-part file for one part, else a
+// multi-part file.
+void write_exr_parts(const std::string &path, const std::vector<exr_part> &parts);
+
+// The channels R, G, B, A of img as an exr_part, each name prefixed with
+// prefix (a layer "beauty." or "" for the top level).
+exr_part rgba_part(const image &img, const std::string &prefix = "", int compression = 3);
+
+// Writes img through the library's RGBA interface with the given channels
+// (Imf::RgbaChannels: 0x1f for luminance and chroma with alpha, 0x10 Y
+// alone, 0xf RGBA) and compression: the luminance-chroma layouts.
+void write_exr_rgba(const std::string &path, const image &img, int channels, int compression);
+
 // Reads path whole; fails the current test (and returns an empty image) when
 // the file cannot be read.
 image read_exr(const std::string &path);
@@ -74,10 +106,17 @@ double written(double v);
 struct run_result {
     int status = -1; // exit status, or 128 + signal
     std::string out, err;
+    long max_rss_kb = 0; // the most memory the process held (run_measured)
+    double seconds = 0;  // wall-clock time of the run
 };
 
 // Runs build/bin/<program> with args and no standard input.
 run_result run(const std::string &program, const std::vector<std::string> &args);
+
+// run, under /usr/bin/time, so that max_rss_kb is the program's own peak
+// (a process spawned from the test's holds the test's memory until it
+// starts the program, and the kernel counts that).
+run_result run_measured(const std::string &program, const std::vector<std::string> &args);
 
 // Runs command[0] (a path) with the rest as its arguments, likewise.
 run_result run_command(const std::vector<std::string> &command);

@@ -215,7 +215,9 @@ TEST(Exr, DamagedRowsAreCountedOnceAndReadAsZeros)
     ASSERT_NE(in, nullptr);
     testing::internal::CaptureStderr();
     EXPECT_EQ(exrinput_get_scanline(in, 0)[5].g, 0.5); // intact
-    EXPECT_FALSE(exrinput_get_damage(in)->damaged());
+    // the chunks past the cut are known from the offset table already
+    const int known = exrinput_get_damage(in)->rows;
+    EXPECT_GT(known, 0);
     // two passes over the image, as the programs with statistics make
     for (int pass = 0; pass < 2; pass++)
         for (int y = 0; y < 64; y++)
@@ -226,7 +228,7 @@ TEST(Exr, DamagedRowsAreCountedOnceAndReadAsZeros)
     // counted, not printed: the finish step prints one summary
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     const input_damage *d = exrinput_get_damage(in);
-    EXPECT_GT(d->rows, 0);
+    EXPECT_EQ(d->rows, known);
     EXPECT_LT(d->rows, 64);
     EXPECT_EQ(d->first + d->rows, 64); // the rows from the cut on
     EXPECT_EQ(d->height, 64);
