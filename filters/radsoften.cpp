@@ -25,7 +25,10 @@ static int size_pixels(double size)
     return int(size);
 }
 
-// Running sums of the channel means.
+// Running sums of the channel means: pixels whose R, G or B is not a finite
+// number (NaN or an infinity, from a damaged or synthetic file) are left out
+// whole, so that they cannot turn every mean, and with it the border of the
+// whole blurred image, into NaN.
 struct mean_sums {
     double sum[4] = {0, 0, 0, 0};
     size_t count = 0;
@@ -35,6 +38,8 @@ static void add_row_to_means(mean_sums &m, const rgba_t *row, int w)
 {
     for (int x = 0; x < w; x++) {
         const rgba_t &p = row[x];
+        if (!std::isfinite(p.r) || !std::isfinite(p.g) || !std::isfinite(p.b))
+            continue;
         m.sum[0] += p.r;
         m.sum[1] += p.g;
         m.sum[2] += p.b;
