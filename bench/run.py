@@ -175,6 +175,8 @@ def main():
                     help="seconds after which a peer run is stopped (default 900)")
     ap.add_argument("--no-peer-blur", action="store_true",
                     help="with --peer, leave out the blur (the longest peer run)")
+    ap.add_argument("--versus", default="",
+                    help="another build folder: time each program against its own there, side by side")
     ap.add_argument("--work", default="/tmp/radsuite-bench", help="scratch folder")
     ap.add_argument("--out", default="", help="write the Markdown table here")
     args = ap.parse_args()
@@ -194,6 +196,8 @@ def main():
              "|---|---|---|---|---|---|---|---|---|"]
     peer_lines = ["| size | work | suite s | oiiotool s | speed-up | suite MB | oiiotool MB |",
                   "|---|---|---|---|---|---|---|"]
+    versus_lines = ["| size | program | s | s in %s | ratio | peak MB | peak MB in %s |"
+                    % (args.versus, args.versus), "|---|---|---|---|---|---|---|"]
     for size in args.sizes.split(","):
         w, h = SIZES[size]
         mp = w * h / 1e6
@@ -220,7 +224,7 @@ def main():
                 shutil.copyfile(f["out"], d + "/own.exr")
                 own = floor_command(bench, decodes, writes, f["in"], d + "/floor.exr", companion,
                                     d + "/own.exr")
-            runs = 1 if name == "radsoften" and size == "32" else args.runs
+            runs = min(args.runs, 3) if name == "radsoften" and size == "32" else args.runs
             pixels = 768 * 512 / 1e6 if name == "radraster-raw" else mp
             if name == "radraster-raw":
                 floor = [bench + "/exrcopy", "-p", "1", d + "/raw-size.exr", d + "/floor.exr"]
@@ -237,6 +241,13 @@ def main():
             # Programs that read one image once, set against oiiotool's copy.
             if decodes <= 1 and companion is None and name not in ("radsoften", "radraster-raw"):
                 one_pass.setdefault(size, []).append((name, ta, ma))
+            if args.versus:
+                # The same program of the other build, A B A B ...
+                other = [os.path.join(root, args.versus, "bin", name)] + argv[1:]
+                va, vb, vratio, vma, vmb, _ = paired(argv, other, runs)
+                versus_lines.append("| %s MP | %s | %.2f | %.2f | %.2f | %.1f | %.1f |" % (
+                    size, name, va, vb, vratio, vma / 1024, vmb / 1024))
+                print(versus_lines[-1], flush=True)
             if name == "radsoften":
                 for report_lines in blur_rate(bench, f["in"]):
                     blur_lines.append("%s MP: " % size + "; ".join(report_lines))
@@ -303,6 +314,8 @@ def main():
     if blur_lines:
         text += "\nBlur against the core's multiply-add peak:\n\n" + "\n".join(
             "- " + b for b in blur_lines) + "\n"
+    if args.versus:
+        text += "\n" + "\n".join(versus_lines) + "\n"
     if oiiotool:
         text += "\n" + "\n".join(peer_lines) + "\n"
     if args.out:
