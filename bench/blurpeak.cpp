@@ -3,9 +3,10 @@
 // double registers as wide as the blur's kernel uses (eight lanes with
 // AVX-512F, four with AVX2, else two; the blur's own arithmetic,
 // -ffp-contract=off) with nothing loaded or stored; the blur is
-// gaussian_blur on the image. The peak is measured before and after the
-// blur, and the better one kept. A third argument of 2, 4 or 8 chooses the
-// kernel (and the peak's width) instead of the widest the processor has.
+// gaussian_blur on the image, in place. The peak is measured before and
+// after the blur, and the better one kept. A third argument of 2, 4 or 8
+// chooses the kernel (and the peak's width) instead of the widest the
+// processor has.
 // Usage: blurpeak input.exr [scalefactor [lanes]]
 #include <cstdio>
 #include <cstdlib>
@@ -100,9 +101,10 @@ int main(int argc, char **argv)
     if (!in)
         return 1;
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    gaussian_image_ptr src = gaussian_image_new(w, h);
-    gaussian_image_ptr dst = gaussian_image_new(w, h);
-    if (!src || !dst) {
+    // Blurred in place, as radsoften does: a second image would have its
+    // pages cleared by the system on first touch, inside the blur's time.
+    gaussian_image_ptr image = gaussian_image_new(w, h);
+    if (!image) {
         fprintf(stderr, "blurpeak: Cannot allocate memory.\n");
         return 1;
     }
@@ -110,7 +112,7 @@ int main(int argc, char **argv)
     for (int y = 0; y < h; y++) {
         const rgba_t *row = exrinput_get_scanline(in.get(), y);
         for (int x = 0; x < w; x++) {
-            src[size_t(y) * w + x] = row[x];
+            image[size_t(y) * w + x] = row[x];
             mean.r += row[x].r;
             mean.g += row[x].g;
             mean.b += row[x].b;
@@ -127,7 +129,7 @@ int main(int argc, char **argv)
 
     double peak1 = peak_rate(lanes);
     double start = cpu_seconds();
-    int failed = gaussian_blur(dst.get(), src.get(), w, h, size, mean, nullptr, nullptr, lanes);
+    int failed = gaussian_blur(image.get(), image.get(), w, h, size, mean, nullptr, nullptr, lanes);
     double elapsed = cpu_seconds() - start;
     if (failed) {
         fprintf(stderr, "blurpeak: Cannot allocate memory.\n");
