@@ -255,7 +255,8 @@ def main():
         if oiiotool:
             # The same work done by oiiotool: a PIZ half copy for the
             # EXR-to-EXR programs, and for each converter its own conversion
-            # (radexport's PNG at level 9 with the Paeth filter only).
+            # (radexport's PNG at level 9 with the Paeth filter only); of the
+            # programs timed. The blur comes with radsoften.
             to_exr = ["-d", "half", "--compression", "piz", "-o", d + "/peer.exr"]
             peers = {
                 "radbright": ("one-pass copy", [f["in"]] + to_exr),
@@ -268,6 +269,8 @@ def main():
             }
             copy_time = None
             for name, (work, peer_args) in peers.items():
+                if name not in programs:
+                    continue
                 template = PROGRAMS[name][0]
                 argv = [bindir + "/" + name] + template.format(**f).split()
                 ta, tb, ratio, ma, mb, _ = paired(argv, [oiiotool, "--threads", "1"] + peer_args,
@@ -290,7 +293,7 @@ def main():
             # filter of width W has sigma W/4. A W x W kernel would be a full
             # two-dimensional convolution; a W x 1 then a 1 x W one is the
             # separable blur, the same work radsoften does.
-            if args.no_peer_blur:
+            if args.no_peer_blur or "radsoften" not in programs:
                 continue
             s = int(w * 0.05 + 1) - 1
             width = 4 * s / 2 ** 0.5
