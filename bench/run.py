@@ -149,11 +149,19 @@ def load():
 
 
 def blur_rate(bench, image):
-    """blurpeak's report: the blur's multiply-add rate against the peak of a
-    register-only multiply-and-add loop, measured in one process."""
-    out = subprocess.run([bench + "/blurpeak", image, "0.05"], capture_output=True, text=True,
-                         check=True)
-    return out.stdout.strip().splitlines()
+    """blurpeak's reports: the blur's multiply-add rate against the peak of a
+    register-only multiply-and-add loop, measured in one process, for the
+    widest kernel the processor has and, where that is the eight-lane one,
+    for the four-lane kernel too."""
+    def report(*lanes):
+        out = subprocess.run([bench + "/blurpeak", image, "0.05", *lanes], capture_output=True,
+                             text=True, check=True)
+        return out.stdout.strip().splitlines()
+    widest = report()
+    reports = [widest]
+    if widest and widest[0].endswith(" 8 lanes"):
+        reports.append(report("4"))
+    return reports
 
 
 def main():
@@ -167,6 +175,8 @@ def main():
                     help="seconds after which a peer run is stopped (default 900)")
     ap.add_argument("--no-peer-blur", action="store_true",
                     help="with --peer, leave out the blur (the longest peer run)")
+    ap.add_argument("--versus", default="",
+                    help="another build folder: time each program against its own there, side by side")
     ap.add_argument("--work", default="/tmp/radsuite-bench", help="scratch folder")
     ap.add_argument("--out", default="", help="write the Markdown table here")
     args = ap.parse_args()
@@ -186,6 +196,8 @@ def main():
              "|---|---|---|---|---|---|---|---|---|"]
     peer_lines = ["| size | work | suite s | oiiotool s | speed-up | suite MB | oiiotool MB |",
                   "|---|---|---|---|---|---|---|"]
+    versus_lines = ["| size | program | s | s in %s | ratio | peak MB | peak MB in %s |"
+                    % (args.versus, args.versus), "|---|---|---|---|---|---|---|"]
     for size in args.sizes.split(","):
         w, h = SIZES[size]
         mp = w * h / 1e6
@@ -212,7 +224,7 @@ def main():
                 shutil.copyfile(f["out"], d + "/own.exr")
                 own = floor_command(bench, decodes, writes, f["in"], d + "/floor.exr", companion,
                                     d + "/own.exr")
-            runs = 1 if name == "radsoften" and size == "32" else args.runs
+            runs = min(args.runs, 3) if name == "radsoften" and size == "32" else args.runs
             pixels = 768 * 512 / 1e6 if name == "radraster-raw" else mp
             if name == "radraster-raw":
                 floor = [bench + "/exrcopy", "-p", "1", d + "/raw-size.exr", d + "/floor.exr"]
@@ -229,13 +241,22 @@ def main():
             # Programs that read one image once, set against oiiotool's copy.
             if decodes <= 1 and companion is None and name not in ("radsoften", "radraster-raw"):
                 one_pass.setdefault(size, []).append((name, ta, ma))
+            if args.versus:
+                # The same program of the other build, A B A B ...
+                other = [os.path.join(root, args.versus, "bin", name)] + argv[1:]
+                va, vb, vratio, vma, vmb, _ = paired(argv, other, runs)
+                versus_lines.append("| %s MP | %s | %.2f | %.2f | %.2f | %.1f | %.1f |" % (
+                    size, name, va, vb, vratio, vma / 1024, vmb / 1024))
+                print(versus_lines[-1], flush=True)
             if name == "radsoften":
-                blur_lines.append("%s MP: " % size + "; ".join(blur_rate(bench, f["in"])))
-                print(blur_lines[-1], flush=True)
+                for report_lines in blur_rate(bench, f["in"]):
+                    blur_lines.append("%s MP: " % size + "; ".join(report_lines))
+                    print(blur_lines[-1], flush=True)
         if oiiotool:
             # The same work done by oiiotool: a PIZ half copy for the
             # EXR-to-EXR programs, and for each converter its own conversion
-            # (radexport's PNG at level 9 with the Paeth filter only).
+            # (radexport's PNG at level 9 with the Paeth filter only); of the
+            # programs timed. The blur comes with radsoften.
             to_exr = ["-d", "half", "--compression", "piz", "-o", d + "/peer.exr"]
             peers = {
                 "radbright": ("one-pass copy", [f["in"]] + to_exr),
@@ -248,6 +269,8 @@ def main():
             }
             copy_time = None
             for name, (work, peer_args) in peers.items():
+                if name not in programs:
+                    continue
                 template = PROGRAMS[name][0]
                 argv = [bindir + "/" + name] + template.format(**f).split()
                 ta, tb, ratio, ma, mb, _ = paired(argv, [oiiotool, "--threads", "1"] + peer_args,
@@ -270,7 +293,7 @@ def main():
             # filter of width W has sigma W/4. A W x W kernel would be a full
             # two-dimensional convolution; a W x 1 then a 1 x W one is the
             # separable blur, the same work radsoften does.
-            if args.no_peer_blur:
+            if args.no_peer_blur or "radsoften" not in programs:
                 continue
             s = int(w * 0.05 + 1) - 1
             width = 4 * s / 2 ** 0.5
@@ -294,6 +317,8 @@ def main():
     if blur_lines:
         text += "\nBlur against the core's multiply-add peak:\n\n" + "\n".join(
             "- " + b for b in blur_lines) + "\n"
+    if args.versus:
+        text += "\n" + "\n".join(versus_lines) + "\n"
     if oiiotool:
         text += "\n" + "\n".join(peer_lines) + "\n"
     if args.out:

@@ -1,5 +1,5 @@
 // gaussian: the separable Gaussian blur of radsoften, rows then columns.
-// The rows are blurred from the source into the destination, which then
+// Each row is blurred from the source into the destination, which then
 // holds the intermediate image; its columns are blurred in place, in strips
 // gathered as rows so that every tap reads with unit stride. Both passes add
 // exactly the terms of the straightforward form, in its order, so the result
@@ -11,12 +11,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-
-double gaussian_mean[4];
+#include <utility>
 
 void gaussian_image_free::operator()(rgba_t *img) const
 {
@@ -42,11 +40,10 @@ gaussian_image_ptr gaussian_image_new(int w, int h)
     return gaussian_image_ptr(static_cast<rgba_t *>(img));
 }
 
-double gaussian_sample(const rgba_t *img, ptrdiff_t x, ptrdiff_t y, int w, int h, int c)
+double gaussian_sample(const rgba_t *img, ptrdiff_t x, ptrdiff_t y, int w, int h, int c,
+                       const rgba_t &mean)
 {
-    if (x < 0 || y < 0 || x >= w || y >= h)
-        return gaussian_mean[c];
-    const rgba_t &p = img[y * w + x];
+    const rgba_t &p = x < 0 || y < 0 || x >= w || y >= h ? mean : img[y * w + x];
     return c == 0 ? p.r : c == 1 ? p.g : c == 2 ? p.b : p.a;
 }
 
@@ -170,32 +167,144 @@ __attribute__((target("avx2"))) void blur_row_wide(rgba_t *out, const rgba_t *ro
         blur_block_wide<1>(out + x, row + x, taps, count, sum);
 }
 
+// The eight-lane kernel, for processors with AVX-512F: two neighbouring
+// output pixels a register, each lane still one separately rounded multiply
+// and add a tap, in the same order, so the bits are the other kernels'.
+// With twice the lanes the kernel would need twice the loads a cycle if
+// every tap loaded its pixels afresh, more than the core sustains. But the
+// pixel pair that output pair i reads at tap j is the one output pair i + 1
+// reads at tap j - 2: each pair loaded serves `pairs` taps. The pairs in
+// use are held in a ring of 2 pairs - 1 registers, and the taps run in
+// periods of that length, so each tap loads one new pair and every ring
+// index is known when compiling.
+typedef double double8 __attribute__((vector_size(64)));
+
+__attribute__((target("avx512f"), always_inline)) inline double8 load8(const rgba_t *p)
+{
+    double8 v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+__attribute__((target("avx512f"), always_inline)) inline double8 broadcast8(double t)
+{
+    return double8{t, t, t, t, t, t, t, t};
+}
+
+// Tap P of a period starting at in: the pair at in + P + 2 (pairs - 1), new
+// at this tap, joins the ring; output pair i adds taps[P] times the pair at
+// in + P + 2i.
+template <int pairs, int P>
+__attribute__((target("avx512f"), always_inline)) inline void
+ring_tap(double8 (&acc)[pairs], double8 (&ring)[2 * pairs - 1], const rgba_t *in,
+         const double *taps)
+{
+    constexpr int size = 2 * pairs - 1;
+    ring[(P + 2 * pairs - 2) % size] = load8(in + P + 2 * pairs - 2);
+    const double8 t = broadcast8(taps[P]);
+#pragma GCC unroll 16
+    for (int i = 0; i < pairs; i++)
+        acc[i] += t * ring[(P + 2 * i) % size];
+}
+
+template <int pairs, int... P>
+__attribute__((target("avx512f"), always_inline)) inline void
+ring_period(double8 (&acc)[pairs], double8 (&ring)[2 * pairs - 1], const rgba_t *in,
+            const double *taps, std::integer_sequence<int, P...>)
+{
+    (ring_tap<pairs, P>(acc, ring, in, taps), ...);
+}
+
+// Six pairs are six independent sums, enough to cover the adder's latency;
+// with their ring and a tap they take 18 of the 32 registers. Eight would
+// cover it too, but the compiler then spills sums to the stack.
+constexpr int widest_pairs = 6;
+
+// The 2 x pairs neighbouring output pixels out[0 ...] from in, as
+// blur_block does: whole periods through the ring, then the last taps
+// (fewer than a period) loading their pairs directly.
+template <int pairs>
+__attribute__((target("avx512f"), always_inline)) inline void
+blur_block_widest(rgba_t *out, const rgba_t *in, const double *taps, ptrdiff_t count, double sum)
+{
+    constexpr int size = 2 * pairs - 1;
+    double8 acc[pairs], ring[size];
+#pragma GCC unroll 16
+    for (int i = 0; i < pairs; i++)
+        acc[i] = broadcast8(0.0);
+    ptrdiff_t j = 0;
+    if (count >= size) {
+#pragma GCC unroll 16
+        for (int k = 0; k < size - 1; k++)
+            ring[k] = load8(in + k);
+        for (; j + size <= count; j += size)
+            ring_period<pairs>(acc, ring, in + j, taps + j, std::make_integer_sequence<int, size>());
+    }
+    for (; j < count; j++) {
+        const double8 t = broadcast8(taps[j]);
+        const rgba_t *p = in + j;
+        asm("" : "+r"(p)); // as in blur_block_wide
+#pragma GCC unroll 16
+        for (int i = 0; i < pairs; i++)
+            acc[i] += t * load8(p + 2 * i);
+    }
+    const double8 s = broadcast8(sum);
+#pragma GCC unroll 16
+    for (int i = 0; i < pairs; i++) {
+        const double8 v = acc[i] / s;
+        memcpy(&out[2 * i], &v, sizeof v);
+    }
+}
+
+__attribute__((target("avx512f"))) void blur_row_widest(rgba_t *out, const rgba_t *row,
+                                                        ptrdiff_t w, const double *taps,
+                                                        ptrdiff_t count, double sum)
+{
+    ptrdiff_t x = 0;
+    for (; x + 2 * widest_pairs <= w; x += 2 * widest_pairs)
+        blur_block_widest<widest_pairs>(out + x, row + x, taps, count, sum);
+    if (x + 8 <= w) {
+        blur_block_widest<4>(out + x, row + x, taps, count, sum);
+        x += 8;
+    }
+    if (x + 4 <= w) {
+        blur_block_widest<2>(out + x, row + x, taps, count, sum);
+        x += 4;
+    }
+    if (x + 2 <= w) {
+        blur_block_widest<1>(out + x, row + x, taps, count, sum);
+        x += 2;
+    }
+    if (x < w)
+        blur_block_wide<1>(out + x, row + x, taps, count, sum);
+}
+
 using row_kernel = void (*)(rgba_t *, const rgba_t *, ptrdiff_t, const double *, ptrdiff_t, double);
 
-bool wide_available()
+// The kernel of `lanes` lanes, or null when there is none of that width.
+row_kernel kernel_of(int lanes)
 {
-    return __builtin_cpu_supports("avx2");
+    switch (lanes) {
+    case 2:
+        return blur_row_narrow;
+    case 4:
+        return blur_row_wide;
+    case 8:
+        return blur_row_widest;
+    }
+    return nullptr;
 }
 
-gaussian_kernel selected = GAUSSIAN_AUTO;
-
-row_kernel kernel()
-{
-    bool wide = selected == GAUSSIAN_WIDE || (selected == GAUSSIAN_AUTO && wide_available());
-    return wide ? blur_row_wide : blur_row_narrow;
-}
-
-// Blurs the h rows of w pixels of in along each row into out. Each row is
-// copied between margins of pad mean pixels (row holds w + 2 pad), so every
-// output reads count consecutive pixels with no bounds checks. progress(y)
-// is called before row y.
+// Blurs the h rows of w pixels of in along each row into out (which may be
+// in). Each row is copied between margins of pad mean pixels (row holds
+// w + 2 pad), so every output reads count consecutive pixels with no bounds
+// checks. progress(y) is called before row y.
 template <class Progress>
 void blur_rows(rgba_t *out, const rgba_t *in, ptrdiff_t w, ptrdiff_t h, rgba_t *row,
-               const double *taps, ptrdiff_t count, double sum, Progress &&progress)
+               row_kernel blur_row, const double *taps, ptrdiff_t count, double sum,
+               const rgba_t &mean, Progress &&progress)
 {
-    const row_kernel blur_row = kernel();
     const ptrdiff_t pad = count / 2;
-    const rgba_t mean = {gaussian_mean[0], gaussian_mean[1], gaussian_mean[2], gaussian_mean[3]};
     std::fill(row, row + pad, mean);
     std::fill(row + pad + w, row + w + 2 * pad, mean);
     for (ptrdiff_t y = 0; y < h; y++) {
@@ -215,12 +324,10 @@ constexpr ptrdiff_t strip = 8;
 
 template <class Progress>
 void blur_columns(rgba_t *img, ptrdiff_t w, ptrdiff_t h, rgba_t *cols, ptrdiff_t stride,
-                  rgba_t *out, const double *taps, ptrdiff_t count, double sum,
-                  Progress &&progress)
+                  rgba_t *out, row_kernel blur_row, const double *taps, ptrdiff_t count,
+                  double sum, const rgba_t &mean, Progress &&progress)
 {
-    const row_kernel blur_row = kernel();
     const ptrdiff_t pad = count / 2;
-    const rgba_t mean = {gaussian_mean[0], gaussian_mean[1], gaussian_mean[2], gaussian_mean[3]};
     for (ptrdiff_t c = 0; c < strip; c++) {
         rgba_t *col = cols + c * stride;
         std::fill(col, col + pad, mean);
@@ -266,21 +373,20 @@ constexpr double max_radius = double(PTRDIFF_MAX / (8 * sizeof(rgba_t)));
 
 } // namespace
 
-bool gaussian_select(gaussian_kernel k)
+int gaussian_lanes()
 {
-    if (k == GAUSSIAN_WIDE && !wide_available())
-        return false;
-    selected = k;
-    return true;
+    if (__builtin_cpu_supports("avx2"))
+        return __builtin_cpu_supports("avx512f") ? 8 : 4;
+    return 2;
 }
 
-bool gaussian_uses_wide()
+int gaussian_blur(rgba_t *dst, const rgba_t *src, int w, int h, double size, const rgba_t &mean,
+                  gaussian_progress progress, void *ctx, int lanes)
 {
-    return kernel() == blur_row_wide;
-}
-
-int gaussian_blur(rgba_t *dst, const rgba_t *src, int w, int h, double size)
-{
+    const int widest = gaussian_lanes();
+    const row_kernel blur_row = kernel_of(lanes == 0 ? widest : lanes);
+    if (!blur_row || lanes > widest)
+        return 1;
     // n weights in the half table. A blur narrower than a pixel would have
     // s = 0 (weights 0/0) or no taps at all; it is the identity instead.
     ptrdiff_t n = 1;
@@ -324,26 +430,23 @@ int gaussian_blur(rgba_t *dst, const rgba_t *src, int w, int h, double size)
         sum += taps[j];
     }
 
-    // Rows, from src into dst.
-    fprintf(stderr, "gaussian: Pass 1 (horizontal).\n");
-    blur_rows(dst, src, w, h, row.data, taps.get(), count, sum, [](ptrdiff_t y) {
-        if (y % 10 == 0)
-            fprintf(stderr, "gaussian: %d\r", int(y));
-    });
+    auto report = [&](int pass, ptrdiff_t y) {
+        if (progress)
+            progress(ctx, pass, int(y));
+    };
+    blur_rows(dst, src, w, h, row.data, blur_row, taps.get(), count, sum, mean,
+              [&](ptrdiff_t y) { report(1, y); });
 
     // Columns, in place in dst, with unit stride in strips: every output
-    // still adds the same products in the same order. The progress lines
-    // count the image's rows, ten at a time, spread over the columns.
-    fprintf(stderr, "\ngaussian: Pass 2 (vertical).\n");
-    const ptrdiff_t lines = (h + 9) / 10;
-    ptrdiff_t printed = 0;
-    auto print_until = [&](ptrdiff_t n) {
-        for (; printed < n; printed++)
-            fprintf(stderr, "gaussian: %d\r", int(printed * 10));
+    // still adds the same products in the same order. The rows of pass 2
+    // are reported as the columns advance.
+    ptrdiff_t reported = 0;
+    auto report_until = [&](ptrdiff_t y) {
+        for (; reported < y; reported++)
+            report(2, reported);
     };
-    blur_columns(dst, w, h, cols.data, stride, out.data, taps.get(), count, sum,
-                 [&](ptrdiff_t x) { print_until(x * lines / w + 1); });
-    print_until(lines);
-    fprintf(stderr, "\ngaussian: Done.\n");
+    blur_columns(dst, w, h, cols.data, stride, out.data, blur_row, taps.get(), count, sum, mean,
+                 [&](ptrdiff_t x) { report_until(x * h / w + 1); });
+    report_until(h);
     return 0;
 }

@@ -13,24 +13,36 @@ using namespace testkit;
 
 namespace {
 
+// The channel means of in as stored in halves, over the pixels whose R, G
+// and B are finite; all 0 when there is none.
+rgba_t finite_means(const image &in)
+{
+    rgba_t mean = {0, 0, 0, 0};
+    double n = 0;
+    for (const rgba_t &p : in.px) {
+        if (!std::isfinite(p.r) || !std::isfinite(p.g) || !std::isfinite(p.b))
+            continue;
+        mean.r += half_round(p.r), mean.g += half_round(p.g), mean.b += half_round(p.b);
+        mean.a += half_round(p.a);
+        n++;
+    }
+    return n == 0 ? mean : rgba_t{mean.r / n, mean.g / n, mean.b / n, mean.a / n};
+}
+
 // The blur computed here as one two-dimensional sum over an image that has
-// been padded all round with its channel means, weights exp(-k^2/s^2) for
-// offsets up to 2s + 1 each way, normalised by the square of their sum.
-image expected_blur(const image &in, int s)
+// been padded all round with the given means (by default its own),
+// weights exp(-k^2/s^2) for offsets up to 2s + 1 each way, normalised by
+// the square of their sum.
+image expected_blur(const image &in, int s, const rgba_t &mean)
 {
     int reach = 2 * s + 1;
     std::vector<double> g(2 * reach + 1);
     double sum = 0;
     for (int d = -reach; d <= reach; d++)
         sum += g[d + reach] = std::exp(-double(d) * d / (double(s) * s));
-    rgba_t mean = {0, 0, 0, 0};
     std::vector<rgba_t> px;
-    for (const rgba_t &p : in.px) {
+    for (const rgba_t &p : in.px)
         px.push_back({half_round(p.r), half_round(p.g), half_round(p.b), half_round(p.a)});
-        mean.r += px.back().r, mean.g += px.back().g, mean.b += px.back().b, mean.a += px.back().a;
-    }
-    double n = double(px.size());
-    mean = {mean.r / n, mean.g / n, mean.b / n, mean.a / n};
     auto at = [&](int x, int y) {
         return x < 0 || y < 0 || x >= in.w || y >= in.h ? mean : px[size_t(y) * in.w + x];
     };
@@ -47,6 +59,11 @@ image expected_blur(const image &in, int s)
             out.push_back(acc);
         }
     return pixels(in.w, in.h, out);
+}
+
+image expected_blur(const image &in, int s)
+{
+    return expected_blur(in, s, finite_means(in));
 }
 
 // Every value within the rounding of a half float of the expected one.
@@ -84,6 +101,19 @@ image half_black()
         for (int x = 0; x < 20; x++)
             px.push_back(x < 10 ? rgba_t{0, 0, 0, 1} : rgba_t{1, 1, 1, 1});
     return pixels(20, 4, px);
+}
+
+// in blurred by radsoften with scalefactor (an empty image, the test
+// failed, when the run fails); its standard error in err.
+image soften(const image &in, const char *scalefactor, std::string *err = nullptr)
+{
+    temp_dir dir;
+    write_exr(dir / "in.exr", in);
+    run_result r = run("radsoften", {dir / "in.exr", dir / "out.exr", scalefactor});
+    EXPECT_EQ(r.status, 0) << r.err;
+    if (err)
+        *err = r.err;
+    return r.status == 0 ? read_exr(dir / "out.exr") : image();
 }
 
 std::string numbered(const std::string &prefix, const std::string &suffix, int h)
@@ -145,13 +175,11 @@ TEST(Radsoften, BlurMatchesTheTwoDimensionalForm)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        temp_dir dir;
-        write_exr(dir / "in.exr", c.in);
-        run_result r = run("radsoften", {dir / "in.exr", dir / "out.exr", c.scalefactor});
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+        std::string err;
+        image got = soften(c.in, c.scalefactor, &err);
+        EXPECT_EQ(err.substr(0, err.find('\n') + 1),
                   std::string("radsoften: Gaussian size ") + c.size_line + " pixels.\n");
-        expect_blur_near(read_exr(dir / "out.exr"), expected_blur(c.in, c.s));
+        expect_blur_near(got, expected_blur(c.in, c.s));
     }
 }
 
@@ -184,6 +212,61 @@ TEST(Radsoften, UniformImagesBlurToThemselves)
         ASSERT_EQ(run("radsoften", {dir / "in.exr", dir / "out.exr", c.scalefactor}).status, 0);
         image want = uniform(c.w, c.h, {half_round(0.3), 7.5, half_round(0.001), half_round(0.6)});
         expect_image_near(read_exr(dir / "out.exr"), want, 0);
+    }
+}
+
+// Pixels whose R, G or B is NaN or infinite count in none of the means, so
+// every output the kernel does not reach from them is the blur of the
+// image padded with the means of the other pixels (with no finite pixel
+// at all, with zeros). Where the kernel does reach them the channel is not
+// finite, which the writer stores as 0.
+TEST(Radsoften, NonFinitePixelsAreLeftOutOfTheMeans)
+{
+    image photo = read_exr(photograph_path());
+    ASSERT_GE(photo.w, 532);
+    ASSERT_GE(photo.h, 224);
+    std::vector<rgba_t> px;
+    for (int y = 0; y < 24; y++)
+        for (int x = 0; x < 32; x++)
+            px.push_back(photo.at(500 + x, 200 + y));
+    image crop = pixels(32, 24, px);
+    crop.px[5 * 32 + 6].g = NAN;
+    crop.px[17 * 32 + 25].r = INFINITY;
+
+    std::vector<rgba_t> no_finite;
+    for (int i = 0; i < 12; i++)
+        no_finite.push_back({NAN, 0.1 * i, 2.0 - 0.1 * i, i % 2 ? 1.0 : 0.5});
+
+    const struct {
+        const char *name;
+        image in;
+        const char *scalefactor;
+        int s;
+    } cases[] = {
+        {"photograph with a NaN and an infinity", crop, "0.0625", 2},
+        {"no finite pixel", pixels(3, 4, no_finite), "1", 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        image got = soften(c.in, c.scalefactor);
+        image want = expected_blur(c.in, c.s, finite_means(c.in));
+        ASSERT_EQ(got.px.size(), want.px.size());
+        int reached = 0;
+        for (size_t i = 0; i < got.px.size(); i++) {
+            const rgba_t &g = got.px[i], &e = want.px[i];
+            double pairs[4][2] = {{g.r, e.r}, {g.g, e.g}, {g.b, e.b}, {g.a, e.a}};
+            for (auto &p : pairs) {
+                if (!std::isfinite(p[1])) {
+                    reached++;
+                    EXPECT_EQ(p[0], written(p[1])) << "pixel " << i % got.w << "," << i / got.w;
+                } else {
+                    // within the rounding to half of the exact value
+                    ASSERT_NEAR(p[0], p[1], 1.01 * std::ldexp(std::fabs(p[1]), -11) + 0x1p-24)
+                        << "pixel " << i % got.w << "," << i / got.w;
+                }
+            }
+        }
+        EXPECT_GT(reached, 0);
     }
 }
 
