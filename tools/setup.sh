@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libopenexr-dev libpng-dev libjpeg62-turbo-dev
-          dpkg-dev file libgtest-dev libbenchmark-dev groff-base clang-14 libclang-rt-14-dev time python3)
+          dpkg-dev file libgtest-dev libbenchmark-dev groff-base clang-14 libclang-rt-14-dev time python3
+          openexr)
 if [ "${1:-}" = "--bench" ]; then
   packages+=(openimageio-tools)
 fi

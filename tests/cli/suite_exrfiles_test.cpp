@@ -141,6 +141,34 @@ TEST(SuiteExrFiles, EveryLayoutIsReadWhereItsColourIs)
     }
 }
 
+// Files made by OpenEXR's own tools (Debian's openexr package, which the
+// set-up installs): a mip-mapped tiled file, and a multi-part file combined
+// from a depth image and a colour image.
+TEST(SuiteExrFiles, FilesFromOpenExrsTools)
+{
+    if (!exists("/usr/bin/exrmaketiled") || !exists("/usr/bin/exrmultipart"))
+        GTEST_SKIP() << "OpenEXR's tools are not installed (tools/setup.sh installs them)";
+    temp_dir dir;
+    const image img = photo_crop(40, 36);
+    write_exr(dir / "colour.exr", img);
+    write_exr_parts(dir / "depth.exr", {channels_part(40, 36, {"Z"})});
+    ASSERT_EQ(run_command({"/usr/bin/exrmaketiled", "-m", "-t", "16", "16", dir / "colour.exr",
+                           dir / "tiled.exr"}).status, 0);
+    ASSERT_EQ(run_command({"/usr/bin/exrmultipart", "-combine", "-i", dir / "depth.exr",
+                           dir / "colour.exr", "-o", dir / "parts.exr"}).status, 0);
+    image want = img;
+    for (rgba_t &p : want.px)
+        p = {half_round(p.r), half_round(p.g), half_round(p.b), half_round(p.a)};
+    for (const char *name : {"tiled.exr", "parts.exr"}) {
+        SCOPED_TRACE(name);
+        run_result r = copy_exr(dir / name, dir / "out.exr");
+        ASSERT_EQ(r.status, 0) << r.err;
+        if (std::string(name) == "parts.exr")
+            EXPECT_NE(r.err.find("part 0 holds no colour channels; reading part 1"), std::string::npos) << r.err;
+        expect_image_near(read_exr(dir / "out.exr"), want, 0);
+    }
+}
+
 TEST(SuiteExrFiles, ColourThatCannotBeFoundIsRefusedNamingTheChannels)
 {
     temp_dir dir;
