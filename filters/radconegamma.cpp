@@ -15,16 +15,12 @@ static const char usage[] = "Usage: radconegamma [-n nval] input.exr output.exr\
 // RGB -> XYZ -> LMS, signed power n, back to RGB; negative results become 0.
 static rgba_t conegamma_pixel(const rgba_t &px, double n)
 {
-    double x, y, z, l, m, s;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l, &m, &s);
-    lms_to_xyz(signed_pow(l, n), signed_pow(m, n), signed_pow(s, n), &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    double l, m, s;
+    rgb_to_lms(px.r, px.g, px.b, &l, &m, &s);
+    rgba_t out = lms_to_rgba(signed_pow(l, n), signed_pow(m, n), signed_pow(s, n), px.a);
     for (double *v : {&out.r, &out.g, &out.b})
         if (*v < 0)
             *v = 0;
-    out.a = px.a;
     return out;
 }
 

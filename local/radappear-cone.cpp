@@ -13,14 +13,9 @@ static const char prog_name[] = "radappear";
 static rgba_t appear_cone_pixel(const rgba_t &px, const rgba_t &blur, const appear_params &p)
 {
     double gamma = appear_gamma(p, rgb_luminance(blur.r, blur.g, blur.b));
-    double x, y, z, l, m, s;
-    rgb_to_xyz(p.c * px.r, p.c * px.g, p.c * px.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l, &m, &s);
-    lms_to_xyz(signed_pow(l, gamma), signed_pow(m, gamma), signed_pow(s, gamma), &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    double l, m, s;
+    rgb_to_lms(p.c * px.r, p.c * px.g, p.c * px.b, &l, &m, &s);
+    return lms_to_rgba(signed_pow(l, gamma), signed_pow(m, gamma), signed_pow(s, gamma), px.a);
 }
 
 int main(int argc, char **argv)

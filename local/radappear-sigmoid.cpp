@@ -23,14 +23,9 @@ static double sigmoid(double v)
 // The 0.73 power is not undone before converting back.
 static rgba_t appear_sigmoid_pixel(const rgba_t &px)
 {
-    double x, y, z, l, m, s;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l, &m, &s);
-    lms_to_xyz(sigmoid(l), sigmoid(m), sigmoid(s), &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    double l, m, s;
+    rgb_to_lms(px.r, px.g, px.b, &l, &m, &s);
+    return lms_to_rgba(sigmoid(l), sigmoid(m), sigmoid(s), px.a);
 }
 
 int main(int argc, char **argv)

@@ -14,18 +14,12 @@ static const char prog_name[] = "radappear";
 // result keeps the input scale c.
 static rgba_t appear_pixel(const rgba_t &px, const rgba_t &blur, const appear_params &p)
 {
-    double x, y, z, i, pp, t;
-    rgb_to_xyz(blur.r, blur.g, blur.b, &x, &y, &z);
-    xyz_to_ipt(&i, &pp, &t, x, y, z);
+    double i, pp, t;
+    rgb_to_ipt(blur.r, blur.g, blur.b, &i, &pp, &t);
     double gamma = appear_gamma(p, i);
 
-    rgb_to_xyz(p.c * px.r, p.c * px.g, p.c * px.b, &x, &y, &z);
-    xyz_to_ipt(&i, &pp, &t, x, y, z);
-    ipt_to_xyz(&x, &y, &z, std::pow(i, gamma), pp, t);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    rgb_to_ipt(p.c * px.r, p.c * px.g, p.c * px.b, &i, &pp, &t);
+    return ipt_to_rgba(std::pow(i, gamma), pp, t, px.a);
 }
 
 int main(int argc, char **argv)

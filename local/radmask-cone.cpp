@@ -15,14 +15,9 @@ static const char prog_name[] = "radmask";
 static rgba_t mask_cone_pixel(const rgba_t &px, const rgba_t &blur)
 {
     double gamma = mask_gamma(rgb_luminance(blur.r, blur.g, blur.b));
-    double x, y, z, l, m, s;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_lms(x, y, z, &l, &m, &s);
-    lms_to_xyz(std::pow(l, gamma), std::pow(m, gamma), std::pow(s, gamma), &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    double l, m, s;
+    rgb_to_lms(px.r, px.g, px.b, &l, &m, &s);
+    return lms_to_rgba(std::pow(l, gamma), std::pow(m, gamma), std::pow(s, gamma), px.a);
 }
 
 int main(int argc, char **argv)

@@ -16,9 +16,8 @@ static const char prog_name[] = "radmask";
 
 static double ipt_intensity(double r, double g, double b)
 {
-    double x, y, z, i, p, t;
-    rgb_to_xyz(r, g, b, &x, &y, &z);
-    xyz_to_ipt(&i, &p, &t, x, y, z);
+    double i, p, t;
+    rgb_to_ipt(r, g, b, &i, &p, &t);
     return i;
 }
 
@@ -35,14 +34,9 @@ static double mask_source(const rgba_t &blur, int test)
 // nonlinear cone responses.
 static rgba_t mask_ipt(const rgba_t &px, double gamma)
 {
-    double x, y, z, i, p, t;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_ipt(&i, &p, &t, x, y, z);
-    ipt_to_xyz(&x, &y, &z, std::pow(i, gamma), p, t);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    double i, p, t;
+    rgb_to_ipt(px.r, px.g, px.b, &i, &p, &t);
+    return ipt_to_rgba(std::pow(i, gamma), p, t, px.a);
 }
 
 // CIECAM02 lightness raised as J/100 under the fixed viewing conditions;

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "rgba.h"
+
 // RGB to XYZ: the sRGB matrix (IEC 61966-2-1) to four decimals, D65 white.
 inline void rgb_to_xyz(double r, double g, double b, double *x, double *y, double *z)
 {
@@ -78,6 +80,48 @@ inline void ipt_to_xyz(double *x, double *y, double *z, double i, double p, doub
     double sp = i + 0.032615 * p - 0.676887 * t;
     lms_to_xyz(std::pow(std::fabs(lp), inv), std::pow(std::fabs(mp), inv),
                std::pow(std::fabs(sp), inv), x, y, z);
+}
+
+// The round trips the operators make, one pixel at a time: a colour's cone
+// responses or IPT coordinates, and the pixel that given ones make (with
+// alpha a).
+
+// RGB to XYZ to LMS.
+inline void rgb_to_lms(double r, double g, double b, double *l, double *m, double *s)
+{
+    double x, y, z;
+    rgb_to_xyz(r, g, b, &x, &y, &z);
+    xyz_to_lms(x, y, z, l, m, s);
+}
+
+// LMS to XYZ to RGB.
+inline rgba_t lms_to_rgba(double l, double m, double s, double a)
+{
+    double x, y, z;
+    lms_to_xyz(l, m, s, &x, &y, &z);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = a;
+    return out;
+}
+
+// RGB to XYZ to IPT.
+inline void rgb_to_ipt(double r, double g, double b, double *i, double *p, double *t)
+{
+    double x, y, z;
+    rgb_to_xyz(r, g, b, &x, &y, &z);
+    xyz_to_ipt(i, p, t, x, y, z);
+}
+
+// IPT to XYZ to RGB.
+inline rgba_t ipt_to_rgba(double i, double p, double t, double a)
+{
+    double x, y, z;
+    ipt_to_xyz(&x, &y, &z, i, p, t);
+    rgba_t out;
+    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
+    out.a = a;
+    return out;
 }
 
 #endif

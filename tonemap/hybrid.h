@@ -25,12 +25,12 @@ constexpr char usage[] =
 template <double (*Respond)(double, double)>
 rgba_t pixel(const rgba_t &px, const rgba_t &px2, const receptor_params &p)
 {
-    double l, m, s, l2, m2, s2, y;
-    receptor_cones(px, &l, &m, &s, &y);
-    receptor_cones(px2, &l2, &m2, &s2, &y);
-    return receptor_from_cones(Respond(l, std::pow(p.f_prime * l2, p.m)),
-                               Respond(m, std::pow(p.f_prime * m2, p.m)),
-                               Respond(s, std::pow(p.f_prime * s2, p.m)), px.a);
+    double l, m, s, l2, m2, s2;
+    rgb_to_lms(px.r, px.g, px.b, &l, &m, &s);
+    rgb_to_lms(px2.r, px2.g, px2.b, &l2, &m2, &s2);
+    return lms_to_rgba(Respond(l, std::pow(p.f_prime * l2, p.m)),
+                       Respond(m, std::pow(p.f_prime * m2, p.m)),
+                       Respond(s, std::pow(p.f_prime * s2, p.m)), px.a);
 }
 
 // The whole program: options, the three images, the statistics pass of the

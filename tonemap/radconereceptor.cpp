@@ -17,11 +17,11 @@ static const char usage[] =
 // alpha passes through.
 static rgba_t conereceptor_pixel(const rgba_t &px, const receptor_params &p)
 {
-    double l, m, s, y;
-    receptor_cones(px, &l, &m, &s, &y);
-    return receptor_from_cones(receptor_response(l, std::pow(p.f_prime * l, p.m)),
-                               receptor_response(m, std::pow(p.f_prime * m, p.m)),
-                               receptor_response(s, std::pow(p.f_prime * s, p.m)), px.a);
+    double l, m, s;
+    rgb_to_lms(px.r, px.g, px.b, &l, &m, &s);
+    return lms_to_rgba(receptor_response(l, std::pow(p.f_prime * l, p.m)),
+                       receptor_response(m, std::pow(p.f_prime * m, p.m)),
+                       receptor_response(s, std::pow(p.f_prime * s, p.m)), px.a);
 }
 
 int main(int argc, char **argv)

@@ -18,11 +18,12 @@ static const char usage[] =
 // for the three cones; alpha passes through.
 static rgba_t receptor_cone_pixel(const rgba_t &px, const receptor_params &p, double average)
 {
-    double l, m, s, y;
-    receptor_cones(px, &l, &m, &s, &y);
+    double l, m, s;
+    rgb_to_lms(px.r, px.g, px.b, &l, &m, &s);
+    double y = rgb_luminance(px.r, px.g, px.b);
     double sigma = std::pow(p.f_prime * (p.a * y + (1 - p.a) * average), p.m);
-    return receptor_from_cones(receptor_response(l, sigma), receptor_response(m, sigma),
-                               receptor_response(s, sigma), px.a);
+    return lms_to_rgba(receptor_response(l, sigma), receptor_response(m, sigma),
+                       receptor_response(s, sigma), px.a);
 }
 
 int main(int argc, char **argv)

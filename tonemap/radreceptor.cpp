@@ -14,15 +14,11 @@ static const char usage[] =
 // P and T pass through.
 static rgba_t receptor_pixel(const rgba_t &px, const receptor_params &p, double average)
 {
-    double x, y, z, i, pp, t;
-    rgb_to_xyz(px.r, px.g, px.b, &x, &y, &z);
-    xyz_to_ipt(&i, &pp, &t, x, y, z);
+    double i, pp, t;
+    rgb_to_ipt(px.r, px.g, px.b, &i, &pp, &t);
+    double y = rgb_luminance(px.r, px.g, px.b);
     double sigma = std::pow(p.f_prime * (p.a * y + (1 - p.a) * average), p.m);
-    ipt_to_xyz(&x, &y, &z, receptor_response(i, sigma), pp, t);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = px.a;
-    return out;
+    return ipt_to_rgba(receptor_response(i, sigma), pp, t, px.a);
 }
 
 int main(int argc, char **argv)

@@ -48,26 +48,6 @@ receptor_stats receptor_scan(const char *prog, exrinput_t *in, int every);
 // Returns true when m was computed.
 bool receptor_settle(receptor_params *p, const receptor_stats &st);
 
-// The cone responses L, M, S of a pixel's colour (RGB to XYZ to LMS), and
-// its luminance Y.
-inline void receptor_cones(const rgba_t &px, double *l, double *m, double *s, double *y)
-{
-    double x, z;
-    rgb_to_xyz(px.r, px.g, px.b, &x, y, &z);
-    xyz_to_lms(x, *y, z, l, m, s);
-}
-
-// The pixel whose cone responses are l, m, s (LMS to XYZ to RGB), alpha a.
-inline rgba_t receptor_from_cones(double l, double m, double s, double a)
-{
-    double x, y, z;
-    lms_to_xyz(l, m, s, &x, &y, &z);
-    rgba_t out;
-    xyz_to_rgb(x, y, z, &out.r, &out.g, &out.b);
-    out.a = a;
-    return out;
-}
-
 // The photoreceptor response V = I / (I + sigma).
 inline double receptor_response(double i, double sigma)
 {

@@ -294,7 +294,7 @@ TEST(SuiteExrFiles, HostileAndSilentlyDamagedFiles)
             // (the library would have reserved the 2 GB first)
             EXPECT_EQ(r.out, "");
             EXPECT_LT(r.seconds, 1.0);
-            EXPECT_LT(r.max_rss_kb, 20 * 1024) << "kB";
+            EXPECT_LT(r.max_rss_kb, 20 * 1024 + runtime_kb) << "kB";
         }
     }
 }

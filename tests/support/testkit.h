@@ -113,6 +113,14 @@ struct run_result {
 // Runs build/bin/<program> with args and no standard input.
 run_result run(const std::string &program, const std::vector<std::string> &args);
 
+// The memory a program may take above what it needs itself: the runtime's
+// (the sanitizers' shadow memory and allocator when built with them).
+#ifdef SUITE_SANITIZED
+constexpr long runtime_kb = 40 * 1024;
+#else
+constexpr long runtime_kb = 0;
+#endif
+
 // run, under /usr/bin/time, so that max_rss_kb is the program's own peak
 // (a process spawned from the test's holds the test's memory until it
 // starts the program, and the kernel counts that).
