@@ -5,7 +5,9 @@
 #   fuzz/make_seeds.sh BUILD_DIR --raw DIR  the raw grid seed (1.5 MB), into DIR
 # BUILD_DIR (default build) is a build of the programs with the benchmarks
 # (-DSUITE_BENCH=ON, as tools/test.sh makes it: bench/makeimages,
-# bench/makeformats).
+# bench/makeformats). Only the files named here are rewritten: the other
+# entries of a seed folder (corpus entries and inputs that once crashed or
+# hung, named by their hash) stay.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
@@ -22,8 +24,7 @@ if [[ "${2:-}" == --raw ]]; then
 fi
 
 seeds=fuzz/seeds
-rm -rf "$seeds"
-mkdir -p "$seeds"/{exrinput,pnginput,jpeginput,ppminput}
+mkdir -p "$seeds"/{exrinput,pnginput,jpeginput,ppminput,rawinput}
 
 # EXR: a small image, and a narrow one of more rows than the reader's
 # 32-row block, both PIZ as the suite writes them.
@@ -48,3 +49,7 @@ cp "$tmp/small.ppm" "$seeds/ppminput/rgb8.ppm"
     printf '\x00\x00\x01\x00\x03\xe8\xff\xff\x80\x00\x00\x07'
     printf '\x02\x00\x00\x10\x03\xe7\x00\x01\x00\x02\x00\x03'
 } > "$seeds/ppminput/rgb16.ppm"
+
+# raw: the start of a grid, whose samples are 1, -0, +infinity and a NaN
+# (big-endian), and nothing more; the whole grid is made at run time.
+printf '\x3f\x80\x00\x00\x80\x00\x00\x00\x7f\x80\x00\x00\x7f\xc0\x00\x01' > "$seeds/rawinput/short.raw"
