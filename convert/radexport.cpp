@@ -73,25 +73,24 @@ static void export_pixel(const rgba_t &px, const srgb_byte_table &table, unsigne
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs(usage, stderr);
-        return 1;
-    }
-    exrinput_ptr in(exrinput_new(argv[1]));
+    int first, status;
+    if (!prog_parse({prog_name, "radexport", usage, 2}, argc, argv, &first, &status))
+        return status;
+    exrinput_ptr in(exrinput_new(argv[first]));
     if (!in) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
         return 1;
     }
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
     std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(w) * 4]);
     if (!bytes) {
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;
     }
-    pngoutput_ptr out(pngoutput_new(argv[2], w, h, 1, 1));
+    pngoutput_ptr out(pngoutput_new(argv[first + 1], w, h, 1, 1));
     if (!out) {
-        fprintf(stderr, "%s: Cannot open %s.\n", prog_name, argv[2]);
+        fprintf(stderr, "%s: Cannot open %s.\n", prog_name, argv[first + 1]);
         return 1;
     }
 

@@ -60,17 +60,16 @@ struct jfif_cache {
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs(usage, stderr);
-        return 1;
-    }
-    jpeginput_ptr in(jpeginput_new(argv[1], 1));
+    int first, status;
+    if (!prog_parse({prog_name, "radjfif", usage, 2}, argc, argv, &first, &status))
+        return status;
+    jpeginput_ptr in(jpeginput_new(argv[first], 1));
     if (!in) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
         return 1;
     }
     int w = jpeginput_get_width(in.get()), h = jpeginput_get_height(in.get());
-    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
     row_ptr row = prog_alloc_row(prog_name, w);
     if (!row)
         return 1;
@@ -79,9 +78,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;
     }
-    exroutput_ptr out(exroutput_new(argv[2], w, h));
+    exroutput_ptr out(exroutput_new(argv[first + 1], w, h));
     if (!out) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[2]);
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first + 1]);
         return 1;
     }
 

@@ -39,27 +39,26 @@ static rgba_t pixmap_pixel(unsigned r, unsigned g, unsigned b, int maxval)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs(usage, stderr);
-        return 1;
-    }
-    ppminput_ptr in(ppminput_new(argv[1]));
+    int first, status;
+    if (!prog_parse({prog_name, "radpixmap", usage, 2}, argc, argv, &first, &status))
+        return status;
+    ppminput_ptr in(ppminput_new(argv[first]));
     if (!in) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
         return 1;
     }
     int w, h, maxval;
     if (!ppminput_read_size(in.get(), &w, &h)) {
-        fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[1]);
+        fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[first]);
         return 1;
     }
     if (!ppminput_size_ok(w, h)) {
-        fprintf(stderr, "%s: %s: %dx%d image is too large.\n", prog_name, argv[1], w, h);
+        fprintf(stderr, "%s: %s: %dx%d image is too large.\n", prog_name, argv[first], w, h);
         return 1;
     }
-    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
     if (!ppminput_read_maxval(in.get(), &maxval)) {
-        fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[1]);
+        fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[first]);
         return 1;
     }
     row_ptr row = prog_alloc_row(prog_name, w);
@@ -71,9 +70,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;
     }
-    exroutput_ptr out(exroutput_new(argv[2], w, h));
+    exroutput_ptr out(exroutput_new(argv[first + 1], w, h));
     if (!out) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[2]);
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first + 1]);
         return 1;
     }
 

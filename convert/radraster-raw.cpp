@@ -23,13 +23,12 @@ static rgba_t raw_pixel(double v)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs(usage, stderr);
-        return 1;
-    }
-    std::unique_ptr<FILE, file_closer> file(fopen(argv[1], "r"));
+    int first, status;
+    if (!prog_parse({prog_name, "radraster-raw", usage, 2}, argc, argv, &first, &status))
+        return status;
+    std::unique_ptr<FILE, file_closer> file(fopen(argv[first], "r"));
     if (!file) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[1]);
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
         return 1;
     }
     const int w = rawinput_width, h = rawinput_height;
@@ -43,16 +42,16 @@ int main(int argc, char **argv)
     size_t got = rawinput_read_grid(file.get(), grid.get());
     if (got < rawinput_bytes) {
         fprintf(stderr, "%s: %s holds %zu bytes, less than a %dx%d grid of floats (%zu).\n",
-                prog_name, argv[1], got, w, h, rawinput_bytes);
+                prog_name, argv[first], got, w, h, rawinput_bytes);
         return 1;
     }
-    printf("%s: %s [%dx%d]\n", prog_name, argv[1], w, h);
+    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
     row_ptr row = prog_alloc_row(prog_name, w);
     if (!row)
         return 1;
-    exroutput_ptr out(exroutput_new(argv[2], w, h));
+    exroutput_ptr out(exroutput_new(argv[first + 1], w, h));
     if (!out) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[2]);
+        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first + 1]);
         return 1;
     }
 

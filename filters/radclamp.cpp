@@ -75,12 +75,11 @@ static rgba_t clamp_pixel(const rgba_t &px, double lower, double upper)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs("Usage: radclamp input.exr output.exr\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radclamp", "Usage: radclamp input.exr output.exr\n", 2}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
+    if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;
     int w = exrinput_get_width(files.in.get());
 

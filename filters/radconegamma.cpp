@@ -28,27 +28,16 @@ int main(int argc, char **argv)
 {
     // Three arguments at least, counted before the options: the two file
     // names alone are refused.
-    if (argc < 4) {
-        fputs(usage, stderr);
-        return 1;
-    }
     double n = 0.73;
-    int opt;
-    while ((opt = getopt(argc, argv, "n:")) != -1) {
-        if (opt != 'n') {
-            fputs(usage, stderr);
-            return 1;
-        }
-        n = atof(optarg);
-    }
-    if (argc - optind < 2) {
-        fputs(usage, stderr);
-        return 1;
-    }
+    const prog_command command = {prog_name, "radconegamma", usage, 3, 2,
+                                  {{'n', &n, "the power of the cone responses", ""}}};
+    int first, status;
+    if (!prog_parse(command, argc, argv, &first, &status))
+        return status;
     fprintf(stderr, "radconegamma: n %f\n", n);
 
     prog_files files;
-    if (!prog_open_files(prog_name, argv[optind], nullptr, argv[optind + 1], &files))
+    if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;
 
     prog_map(prog_name, files, "Correcting scanline", 10,

@@ -8,12 +8,11 @@ static const char prog_name[] = "radmean";
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs("Usage: radmean input.exr output.exr\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radmean", "Usage: radmean input.exr output.exr\n", 2}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
+    if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;
     int w = exrinput_get_width(files.in.get()), h = exrinput_get_height(files.in.get());
 

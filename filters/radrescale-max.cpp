@@ -11,12 +11,11 @@ static const char prog_name[] = "radrescale";
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs("Usage: radrescale input.exr output.exr [maxval]\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radrescale-max", "Usage: radrescale input.exr output.exr [maxval]\n", 2}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
+    if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;
 
     double max;
@@ -24,7 +23,7 @@ int main(int argc, char **argv)
         max = rescale_scan(prog_name, files.in.get()).max_any;
         fprintf(stderr, "\nradrescale: Maximum value: %.3f\n", max);
     } else {
-        max = atof(argv[3]);
+        max = atof(argv[first + 2]);
         fprintf(stderr, "\nradrescale: Setting maximum value: %.3f\n", max);
     }
     prog_map(prog_name, files, "Writing", 10,

@@ -11,12 +11,11 @@ static const char prog_name[] = "radrescale";
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs("Usage: radrescale input.exr output.exr [minval]\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radrescale", "Usage: radrescale input.exr output.exr [minval]\n", 2}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
+    if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;
 
     bool scanning = argc == 3;
@@ -31,7 +30,7 @@ int main(int argc, char **argv)
         max = st.max;
         fprintf(stderr, "\nradrescale: Minimum value: %.3f, maximum %.3f\n", min, max);
     } else {
-        min = atof(argv[3]);
+        min = atof(argv[first + 2]);
         fprintf(stderr, "\nradrescale: Setting minimum value: %.3f\n", min);
     }
     prog_map(prog_name, files, "Writing", 10, [&](const rgba_t &px) {

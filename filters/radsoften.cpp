@@ -71,11 +71,10 @@ static void print_blur_progress(void *, int pass, int y)
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        fprintf(stderr, "Usage: radsoften input.exr output.exr scalefactor\n");
-        return 1;
-    }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
+    int first, status;
+    if (!prog_parse({prog_name, "radsoften", "Usage: radsoften input.exr output.exr scalefactor\n", 3}, argc, argv, &first, &status))
+        return status;
+    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
     if (!in)
         return 1;
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
@@ -85,10 +84,10 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;
     }
-    exroutput_ptr out = prog_create_output(prog_name, argv[2], in.get());
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], in.get());
     if (!out)
         return 1;
-    double scalefactor = atof(argv[3]);
+    double scalefactor = atof(argv[first + 2]);
     double size = w * scalefactor;
     fprintf(stderr, "%s: Gaussian size %.3f of image width == %d pixels.\n", prog_name,
             scalefactor, size_pixels(size));

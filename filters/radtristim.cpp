@@ -31,12 +31,11 @@ static rgba_t tristim_pixel(const rgba_t &px, long long *low, long long *high)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs("Usage: radtristim input.exr output.exr\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radtristim", "Usage: radtristim input.exr output.exr\n", 2}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], nullptr, argv[2], &files))
+    if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;
 
     // Counts of components, up to three per pixel: 64-bit so that large

@@ -6,20 +6,21 @@
 #define APPEAR_H
 
 #include "ciecam02.h"
+#include "prog.h"
 
+// The options, with the defaults of radappear and radappear-sigmoid.
 struct appear_params {
-    double m; // adaptation luminance scale: LA = m x the blurred pixel's level
-    double c; // input scale, applied to R, G, B before conversion
-    double k; // exponent gain
-    double l; // exponent floor
+    double m = 1000.0;              // adaptation luminance scale: LA = m x the blurred level
+    double c = 100.0;               // input scale, applied to R, G, B before conversion
+    double k = 0.5882352941176471;  // exponent gain, 1 / 1.7
+    double l = 0.3;                 // exponent floor
 };
 
-// Checks the argument count and parses -m, -c, -k, -l into p (which holds
-// the program's defaults). Returns the index of the first of the three
-// operands, or 0 after printing a usage text: the long one for too few
-// arguments or operands, the short one (after getopt's own message) for an
+// The command line: three operands and -m, -c, -k, -l read into p (which
+// holds the program's defaults). The long usage text answers too few
+// arguments or operands, the short one (after getopt's own message) an
 // unknown option or a missing value.
-[[nodiscard]] int appear_parse(int argc, char **argv, appear_params *p);
+prog_command appear_command(const char *program, appear_params *p);
 
 // "m %f, c %f, k %f, l %f\n" on stderr.
 void appear_print_params(const appear_params &p);

@@ -46,14 +46,13 @@ static rgba_t adapt_degree_pixel(const rgba_t &px, const rgba_t &blur, const deg
 
 int main(int argc, char **argv)
 {
-    if (argc < 5) {
-        fputs("Usage: radadapt input.exr blur.exr output.exr degree_of_adaptation\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radadapt-degree", "Usage: radadapt input.exr blur.exr output.exr degree_of_adaptation\n", 4}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], argv[2], argv[3], &files))
+    if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))
         return 1;
-    double d = atof(argv[4]);
+    double d = atof(argv[first + 3]);
     fprintf(stderr, "radadapt: Degree of adaptation %.2f\n", d);
 
     degree_terms t = degree_terms_of(d);

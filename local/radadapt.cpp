@@ -32,12 +32,11 @@ static rgba_t adapt_pixel(const rgba_t &px, const ciecam02_conditions &local,
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        fputs("Usage: radadapt input.exr blur.exr output.exr\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radadapt", "Usage: radadapt input.exr blur.exr output.exr\n", 3}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], argv[2], argv[3], &files))
+    if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))
         return 1;
 
     // Only the background changes from pixel to pixel: the terms of the fixed

@@ -20,10 +20,12 @@ static rgba_t appear_cone_pixel(const rgba_t &px, const rgba_t &blur, const appe
 
 int main(int argc, char **argv)
 {
-    appear_params p = {100.0, 100.0, 0.5882352941176471, 0.0001};
-    int first = appear_parse(argc, argv, &p);
-    if (!first)
-        return 1;
+    appear_params p;
+    p.m = 100.0; // the cone variant's own defaults
+    p.l = 0.0001;
+    int first, status;
+    if (!prog_parse(appear_command("radappear-cone", &p), argc, argv, &first, &status))
+        return status;
     appear_print_params(p);
     prog_files files;
     if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))

@@ -30,10 +30,10 @@ static rgba_t appear_sigmoid_pixel(const rgba_t &px)
 
 int main(int argc, char **argv)
 {
-    appear_params p = {1000.0, 100.0, 0.5882352941176471, 0.3};
-    int first = appear_parse(argc, argv, &p);
-    if (!first)
-        return 1;
+    appear_params p;
+    int first, status;
+    if (!prog_parse(appear_command("radappear-sigmoid", &p), argc, argv, &first, &status))
+        return status;
     appear_print_params(p);
     prog_files files;
     if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))

@@ -67,15 +67,14 @@ static rgba_t mask_modes_pixel(const rgba_t &px, const rgba_t &blur, int test, i
 
 int main(int argc, char **argv)
 {
-    if (argc < 6) {
-        fputs("Usage: radmask input.exr blur.exr output.exr test test2\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radmask-modes", "Usage: radmask input.exr blur.exr output.exr test test2\n", 5}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], argv[2], argv[3], &files))
+    if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))
         return 1;
-    int test = atoi(argv[4]);
-    int test2 = atoi(argv[5]);
+    int test = atoi(argv[first + 3]);
+    int test2 = atoi(argv[first + 4]);
     fprintf(stderr, "test %d\n", test);
     fprintf(stderr, "test2 %d\n", test2);
 

@@ -16,12 +16,11 @@ static rgba_t mask_pixel(const rgba_t &px, const rgba_t &blur)
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        fputs("Usage: radmask input.exr blur.exr output.exr\n", stderr);
-        return 1;
-    }
+    int first, status;
+    if (!prog_parse({prog_name, "radmask", "Usage: radmask input.exr blur.exr output.exr\n", 3}, argc, argv, &first, &status))
+        return status;
     prog_files files;
-    if (!prog_open_files(prog_name, argv[1], argv[2], argv[3], &files))
+    if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))
         return 1;
 
     prog_map2(prog_name, files, "Correcting scanline", 10, mask_pixel);

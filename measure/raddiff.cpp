@@ -37,18 +37,17 @@ static void diff_pixel(diff_stat st[4], const rgba_t &a, const rgba_t &b)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fputs("Usage: raddiff input1.exr input2.exr\n", stderr);
-        return 1;
-    }
-    exrinput_ptr in = prog_open_input(prog_name, argv[1]);
+    int first, status;
+    if (!prog_parse({prog_name, "raddiff", "Usage: raddiff input1.exr input2.exr\n", 2}, argc, argv, &first, &status))
+        return status;
+    exrinput_ptr in = prog_open_input(prog_name, argv[first]);
     if (!in)
         return 1;
-    exrinput_ptr other = prog_open_companion(prog_name, argv[2], in.get());
+    exrinput_ptr other = prog_open_companion(prog_name, argv[first + 1], in.get());
     if (!other)
         return 1;
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    printf("%s: %s [%dx%d]\n", prog_name, argv[2], w, h);
+    printf("%s: %s [%dx%d]\n", prog_name, argv[first + 1], w, h);
 
     diff_stat st[4];
     for (int y = 0; y < h; y++) {

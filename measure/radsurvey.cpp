@@ -34,13 +34,12 @@ static int survey_bin(double v)
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        fputs("Usage: radsurvey input.exr histogram.txt max\n", stderr);
-        return 1;
-    }
-    exrinput_ptr in(exrinput_new(argv[1]));
+    int first, status;
+    if (!prog_parse({prog_name, "radsurvey", "Usage: radsurvey input.exr histogram.txt max\n", 3}, argc, argv, &first, &status))
+        return status;
+    exrinput_ptr in(exrinput_new(argv[first]));
     if (!in) {
-        fprintf(stderr, "%s: Can't open file %s\n", prog_name, argv[1]);
+        fprintf(stderr, "%s: Can't open file %s\n", prog_name, argv[first]);
         return 1;
     }
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
@@ -48,12 +47,12 @@ int main(int argc, char **argv)
 
     // Counters and their sum are 64-bit: one bin may hold every pixel.
     int64_t hist[bins] = {0};
-    textoutput_ptr out(textoutput_new(argv[2]));
+    textoutput_ptr out(textoutput_new(argv[first + 1]));
     if (!out) {
-        fprintf(stderr, "%s: Can't open file %s\n", prog_name, argv[2]);
+        fprintf(stderr, "%s: Can't open file %s\n", prog_name, argv[first + 1]);
         return 1;
     }
-    double max = atof(argv[3]);
+    double max = atof(argv[first + 2]);
     fprintf(stderr, "max is %f\n", max);
 
     double vmin = 1.7976931348623157e308, vmax = 0;

@@ -1,7 +1,56 @@
 // The shared steps of a program's run.
 #include "prog.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
+#include <string>
+#include <unistd.h>
+
+bool prog_parse(const prog_command &command, int argc, char **argv, int *first, int *status)
+{
+    *status = 0;
+    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+        fputs(command.usage, stdout);
+        for (const prog_option &o : command.options)
+            printf("  -%c %cval  %s%s%s (default %g)\n", o.letter, o.letter, o.meaning,
+                   *o.range ? ", " : "", o.range, *o.value);
+        printf("Manual page: %s(1)\n", command.program);
+        return false;
+    }
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        printf("%s (%s) %s\n", command.program, SUITE_NAME, SUITE_VERSION);
+        return false;
+    }
+    *status = 1;
+    if (argc - 1 < command.arguments) {
+        fputs(command.usage, stderr);
+        return false;
+    }
+    *first = 1;
+    if (command.options.empty())
+        return true;
+    std::string letters;
+    for (const prog_option &o : command.options)
+        letters += std::string(1, o.letter) + ":";
+    for (int opt; (opt = getopt(argc, argv, letters.c_str())) != -1;) {
+        const prog_option *found = nullptr;
+        for (const prog_option &o : command.options)
+            if (o.letter == opt)
+                found = &o;
+        if (!found) {
+            fputs(command.bad_option_usage ? command.bad_option_usage : command.usage, stderr);
+            return false;
+        }
+        *found->value = atof(optarg);
+    }
+    if (argc - optind < command.operands) {
+        fputs(command.usage, stderr);
+        return false;
+    }
+    *first = optind;
+    return true;
+}
 
 exrinput_ptr prog_open_input(const char *prog, const char *path)
 {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "damage.h"
 #include "exrinput.h"
@@ -28,7 +29,37 @@ using exrinput_ptr = std::unique_ptr<exrinput_t, exrinput_closer>;
 using exroutput_ptr = std::unique_ptr<exroutput_t, exroutput_closer>;
 using row_ptr = std::unique_ptr<rgba_t[]>;
 
-#define PROG_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+// One option of a program: its letter, where its value goes (read with
+// atof; what it holds before is the default), and what --help says of it.
+struct prog_option {
+    char letter;
+    double *value;
+    const char *meaning; // "brightness"
+    const char *range;   // "-8 ... 8", or "" for any value
+};
+
+// A program's command line. Every program starts with prog_parse on it.
+struct prog_command {
+    const char *prog;    // the name messages print under (a variant's family)
+    const char *program; // the program's own name, for --version and its manual page
+    const char *usage;   // "Usage: ...\n"
+    int arguments;       // arguments needed, counted before anything else
+    int operands = 0;    // with options: operands needed after them
+    std::vector<prog_option> options = {};
+    // the usage printed for an unknown option, when it differs
+    const char *bad_option_usage = nullptr;
+};
+
+// Reads the command line. "--help" or "--version" as the only argument
+// prints the usage line, one line per option with its default and range,
+// and the manual page to read, or "<program> (radsuite) <version>", on
+// stdout and asks for status 0. Otherwise too few arguments, an unknown
+// option or too few operands print the usage on stderr and ask for status
+// 1. Options are read with getopt only when the program has any, the last
+// repetition winning. Returns true when the program is to run, with
+// *first the index of its first operand; false with *status set.
+[[nodiscard]] bool prog_parse(const prog_command &command, int argc, char **argv, int *first,
+                              int *status);
 
 // Opens the input; on failure the reader's message is followed by
 // "<prog>: Cannot open <path>.\n". On success prints "<prog>: <path> [WxH]\n"

@@ -1,9 +1,10 @@
-// The run radhybrid and radhybrid-inverse share: each cone response of the
-// input meets a semi-saturation value taken from the same cone of a second
-// image at the same position, sigma_C = (f' C2)^m. The two programs differ
-// only in what they do with it: Respond(C, sigma_C) compresses (radhybrid)
-// or restores (radhybrid-inverse). Both print under the name radhybrid; -a
-// is accepted, clamped and reported but does not enter the mapping.
+// The stages radhybrid and radhybrid-inverse share: each cone response of
+// the input meets a semi-saturation value taken from the same cone of a
+// second image at the same position, sigma_C = (f' C2)^m. The two programs
+// differ only in what they do with it: Respond(C, sigma_C) compresses
+// (radhybrid) or restores (radhybrid-inverse). Both print under the name
+// radhybrid; -a is accepted, clamped and reported but does not enter the
+// mapping.
 #ifndef HYBRID_H
 #define HYBRID_H
 
@@ -33,31 +34,23 @@ rgba_t pixel(const rgba_t &px, const rgba_t &px2, const receptor_params &p)
                        Respond(s, std::pow(p.f_prime * s2, p.m)), px.a);
 }
 
-// The whole program: options, the three images, the statistics pass of the
-// first image and the correcting pass. Returns the exit status.
-template <double (*Respond)(double, double)>
-int run(int argc, char **argv)
+// The command line both programs take.
+inline prog_command command(const char *program, receptor_params *p)
 {
-    receptor_params p;
-    int first = receptor_parse(argc, argv, "f:m:a:", 3, usage, &p);
-    if (!first)
-        return 1;
-    prog_files files;
-    if (!prog_open_files(prog_name, argv[first], argv[first + 1], argv[first + 2], &files))
-        return 1;
-    receptor_clamp(&p);
-    fprintf(stderr, "%s: Using f=%.3f, m=%.3f, and a=%.3f\n", prog_name, p.f, p.m, p.a);
+    return receptor_command(prog_name, program, usage, "fma", 3, p, "a");
+}
 
-    // The statistics, and so the automatic m, come from the first image
-    // alone: a round trip through both programs needs the same -m on both
-    // command lines.
-    receptor_stats st = receptor_scan(prog_name, files.in.get(), 10);
-    if (receptor_settle(&p, st))
-        fprintf(stderr, "%s: Calculated m value is %f\n", prog_name, p.m);
-    prog_map2(prog_name, files, "Correcting scanline", 10,
-              [&](const rgba_t &px, const rgba_t &px2) { return pixel<Respond>(px, px2, p); });
-
-    return prog_finish(prog_name, files);
+// The statistics stage: clamps and reports the options, then scans the
+// first image. The statistics, and so the automatic m, come from the first
+// image alone: a round trip through both programs needs the same -m on both
+// command lines.
+inline void settle(exrinput_t *in, receptor_params *p)
+{
+    receptor_clamp(p);
+    fprintf(stderr, "%s: Using f=%.3f, m=%.3f, and a=%.3f\n", prog_name, p->f, p->m, p->a);
+    receptor_stats st = receptor_scan(prog_name, in, 10);
+    if (receptor_settle(p, st))
+        fprintf(stderr, "%s: Calculated m value is %f\n", prog_name, p->m);
 }
 
 } // namespace hybrid

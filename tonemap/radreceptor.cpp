@@ -24,9 +24,10 @@ static rgba_t receptor_pixel(const rgba_t &px, const receptor_params &p, double 
 int main(int argc, char **argv)
 {
     receptor_params p;
-    int first = receptor_parse(argc, argv, "f:m:a:", 2, usage, &p);
-    if (!first)
-        return 1;
+    const prog_command command = receptor_command(prog_name, "radreceptor", usage, "fma", 2, &p);
+    int first, status;
+    if (!prog_parse(command, argc, argv, &first, &status))
+        return status;
     prog_files files;
     if (!prog_open_files(prog_name, argv[first], nullptr, argv[first + 1], &files))
         return 1;

@@ -4,35 +4,30 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
+#include <cstring>
 
 #include "colour.h"
 #include "prog.h"
 
-int receptor_parse(int argc, char **argv, const char *optstring, int operands,
-                   const char *usage, receptor_params *p)
+prog_command receptor_command(const char *prog, const char *program, const char *usage,
+                              const char *letters, int operands, receptor_params *p,
+                              const char *unused)
 {
-    if (argc - 1 < operands) {
-        fputs(usage, stderr);
-        return 0;
-    }
-    int opt;
-    while ((opt = getopt(argc, argv, optstring)) != -1) {
-        switch (opt) {
-        case 'f': p->f = atof(optarg); break;
-        case 'm': p->m = atof(optarg); break;
-        case 'c': p->c = atof(optarg); break;
-        case 'a': p->a = atof(optarg); break;
-        default:
-            fputs(usage, stderr);
-            return 0;
-        }
-    }
-    if (argc - optind < operands) {
-        fputs(usage, stderr);
-        return 0;
-    }
-    return optind;
+    const prog_option all[] = {
+        {'f', &p->f, "brightness", "-8 ... 8"},
+        {'m', &p->m, "contrast exponent, 0 for one computed from the image", "0 ... 1"},
+        {'c', &p->c, "chromatic adaptation weight", "0 ... 1"},
+        {'a', &p->a, "light adaptation: 1 to each pixel, 0 to the image's mean", "0 ... 1"},
+    };
+    prog_command command = {prog, program, usage, operands, operands};
+    for (const char *l = letters; *l; l++)
+        for (const prog_option &o : all)
+            if (o.letter == *l) {
+                command.options.push_back(o);
+                if (strchr(unused, *l))
+                    command.options.back().meaning = "accepted and reported, but not used";
+            }
+    return command;
 }
 
 static double clamp(double v, double lo, double hi)

@@ -7,6 +7,7 @@
 
 #include "colour.h"
 #include "exrinput.h"
+#include "prog.h"
 
 // Option values; f_prime is set by receptor_settle.
 struct receptor_params {
@@ -30,11 +31,12 @@ struct receptor_stats {
     double average_log = 0; // log_sum / n: non-positive pixels count as 0
 };
 
-// Checks the argument count and parses the options of optstring (letters
-// among f, m, c, a). Returns the index of the first of `operands` operands,
-// or 0 after printing usage (getopt reports a bad option first).
-[[nodiscard]] int receptor_parse(int argc, char **argv, const char *optstring, int operands,
-                                 const char *usage, receptor_params *p);
+// The command line of a photoreceptor mapper: `operands` operands, and the
+// options among f, m, c and a that letters names, read into p; those among
+// unused are accepted and reported but do not enter the mapping.
+prog_command receptor_command(const char *prog, const char *program, const char *usage,
+                              const char *letters, int operands, receptor_params *p,
+                              const char *unused = "");
 
 // Clamps f, m, c and a to their ranges, in that order.
 void receptor_clamp(receptor_params *p);

@@ -126,10 +126,11 @@ TEST(SuiteExrFiles, EveryLayoutIsReadWhereItsColourIs)
         c.write(in, img);
         run_result r = copy_exr(in, out);
         ASSERT_EQ(r.status, 0) << r.err;
-        if (c.note.empty())
+        if (c.note.empty()) {
             EXPECT_EQ(r.err.find("exrinput"), std::string::npos) << r.err;
-        else
+        } else {
             EXPECT_NE(r.err.find("exrinput: " + in + ": " + c.note + "\n"), std::string::npos) << r.err;
+        }
         image got = read_exr(out);
         // what the library itself says the file holds (for a part other than
         // the first, what was written)
@@ -163,8 +164,10 @@ TEST(SuiteExrFiles, FilesFromOpenExrsTools)
         SCOPED_TRACE(name);
         run_result r = copy_exr(dir / name, dir / "out.exr");
         ASSERT_EQ(r.status, 0) << r.err;
-        if (std::string(name) == "parts.exr")
-            EXPECT_NE(r.err.find("part 0 holds no colour channels; reading part 1"), std::string::npos) << r.err;
+        if (std::string(name) == "parts.exr") {
+            EXPECT_NE(r.err.find("part 0 holds no colour channels; reading part 1"), std::string::npos)
+                << r.err;
+        }
         expect_image_near(read_exr(dir / "out.exr"), want, 0);
     }
 }
