@@ -14,6 +14,7 @@
 
 #include "gaussian.h"
 #include "prog.h"
+#include "heap.h"
 
 namespace {
 
@@ -87,6 +88,7 @@ double peak_rate(int lanes)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     if (argc < 2) {
         fprintf(stderr, "Usage: blurpeak input.exr [scalefactor [lanes]]\n");
         return 1;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "exrcopy";
 static const char usage[] =
@@ -58,6 +59,7 @@ static std::vector<rgba_t> load_pixels(const char *path, const exrinput_t *in)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int passes = 1;
     bool write = true;
     const char *companion_path = nullptr, *written_path = nullptr;

@@ -14,6 +14,7 @@
 
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static unsigned char encode(double v)
 {
@@ -24,6 +25,7 @@ static unsigned char encode(double v)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     if (argc < 3) {
         fprintf(stderr, "Usage: makeformats input.exr stem\n");
         return 1;

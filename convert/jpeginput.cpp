@@ -183,7 +183,6 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
 
 jpeginput_t *jpeginput_new(const char *path, int ycbcr)
 {
-    heap_keep_freed(); // the decoder's buffers come and go too
     jpeginput_t *in = new (std::nothrow) jpeginput_t();
     if (!in)
         return nullptr;

@@ -3,7 +3,6 @@
 // demand into one reused buffer.
 #include "pnginput.h"
 
-#include "heap.h"
 
 #include <png.h>
 
@@ -83,7 +82,6 @@ bool read_image(pnginput_t *in)
 
 pnginput_t *pnginput_new(const char *path)
 {
-    heap_keep_freed(); // the decoder's buffers come and go too
     pnginput_t *in = static_cast<pnginput_t *>(calloc(1, sizeof(pnginput_t)));
     if (!in)
         return nullptr;

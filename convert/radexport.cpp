@@ -11,6 +11,7 @@
 #include "exrinput.h"
 #include "pngoutput.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radexport";
 static const char usage[] = "Usage: radexport input.exr output.png\n";
@@ -73,6 +74,7 @@ static void export_pixel(const rgba_t &px, const srgb_byte_table &table, unsigne
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radexport", usage, 2}, argc, argv, &first, &status))
         return status;

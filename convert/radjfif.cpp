@@ -8,6 +8,7 @@
 
 #include "jpeginput.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radjfif";
 static const char usage[] = "Usage: radjfif input.jpg output.exr\n";
@@ -60,6 +61,7 @@ struct jfif_cache {
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radjfif", usage, 2}, argc, argv, &first, &status))
         return status;

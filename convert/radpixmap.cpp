@@ -10,6 +10,7 @@
 
 #include "ppminput.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radpixmap";
 static const char usage[] = "Usage: radpixmap input.ppm output.exr\n";
@@ -39,6 +40,7 @@ static rgba_t pixmap_pixel(unsigned r, unsigned g, unsigned b, int maxval)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radpixmap", usage, 2}, argc, argv, &first, &status))
         return status;

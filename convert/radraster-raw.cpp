@@ -7,6 +7,7 @@
 
 #include "prog.h"
 #include "rawinput.h"
+#include "heap.h"
 
 static const char prog_name[] = "radraster";
 static const char usage[] = "Usage: radraster input.png output.exr\n";
@@ -23,6 +24,7 @@ static rgba_t raw_pixel(double v)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radraster-raw", usage, 2}, argc, argv, &first, &status))
         return status;

@@ -5,6 +5,7 @@
 
 #include "pnginput.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radraster";
 static const char usage[] = "Usage: radraster input.png output.exr\n";
@@ -45,6 +46,7 @@ struct srgb_table {
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radraster", usage, 2}, argc, argv, &first, &status))
         return status;

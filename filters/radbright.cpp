@@ -4,6 +4,7 @@
 
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radbright";
 
@@ -17,6 +18,7 @@ static rgba_t bright_pixel(const rgba_t &px)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radbright", "Usage: radbright input.exr output.exr\n", 2}, argc, argv, &first, &status))
         return status;

@@ -7,6 +7,7 @@
 
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radclamp";
 
@@ -75,6 +76,7 @@ static rgba_t clamp_pixel(const rgba_t &px, double lower, double upper)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radclamp", "Usage: radclamp input.exr output.exr\n", 2}, argc, argv, &first, &status))
         return status;

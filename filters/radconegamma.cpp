@@ -8,6 +8,7 @@
 
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radconegamma";
 static const char usage[] = "Usage: radconegamma [-n nval] input.exr output.exr\n";
@@ -26,6 +27,7 @@ static rgba_t conegamma_pixel(const rgba_t &px, double n)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     // Three arguments at least, counted before the options: the two file
     // names alone are refused.
     double n = 0.73;

@@ -3,11 +3,13 @@
 #include <cstdio>
 
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radmean";
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radmean", "Usage: radmean input.exr output.exr\n", 2}, argc, argv, &first, &status))
         return status;

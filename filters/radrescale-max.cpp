@@ -6,11 +6,13 @@
 
 #include "prog.h"
 #include "rescale.h"
+#include "heap.h"
 
 static const char prog_name[] = "radrescale";
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radrescale-max", "Usage: radrescale input.exr output.exr [maxval]\n", 2}, argc, argv, &first, &status))
         return status;

@@ -9,6 +9,7 @@
 
 #include "gaussian.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radsoften";
 
@@ -71,6 +72,7 @@ static void print_blur_progress(void *, int pass, int y)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radsoften", "Usage: radsoften input.exr output.exr scalefactor\n", 3}, argc, argv, &first, &status))
         return status;

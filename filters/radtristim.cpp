@@ -6,6 +6,7 @@
 
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radtristim";
 
@@ -31,6 +32,7 @@ static rgba_t tristim_pixel(const rgba_t &px, long long *low, long long *high)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radtristim", "Usage: radtristim input.exr output.exr\n", 2}, argc, argv, &first, &status))
         return status;

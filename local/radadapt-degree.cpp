@@ -7,6 +7,7 @@
 #include "ciecam02.h"
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radadapt";
 
@@ -46,6 +47,7 @@ static rgba_t adapt_degree_pixel(const rgba_t &px, const rgba_t &blur, const deg
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radadapt-degree", "Usage: radadapt input.exr blur.exr output.exr degree_of_adaptation\n", 4}, argc, argv, &first, &status))
         return status;

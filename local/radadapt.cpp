@@ -8,6 +8,7 @@
 #include "ciecam02.h"
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radadapt";
 
@@ -32,6 +33,7 @@ static rgba_t adapt_pixel(const rgba_t &px, const ciecam02_conditions &local,
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radadapt", "Usage: radadapt input.exr blur.exr output.exr\n", 3}, argc, argv, &first, &status))
         return status;

@@ -6,6 +6,7 @@
 #include "appear.h"
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radappear";
 
@@ -20,6 +21,7 @@ static rgba_t appear_cone_pixel(const rgba_t &px, const rgba_t &blur, const appe
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     appear_params p;
     p.m = 100.0; // the cone variant's own defaults
     p.l = 0.0001;

@@ -8,6 +8,7 @@
 #include "appear.h"
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radappear";
 
@@ -30,6 +31,7 @@ static rgba_t appear_sigmoid_pixel(const rgba_t &px)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     appear_params p;
     int first, status;
     if (!prog_parse(appear_command("radappear-sigmoid", &p), argc, argv, &first, &status))

@@ -7,6 +7,7 @@
 #include "appear.h"
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radappear";
 
@@ -24,6 +25,7 @@ static rgba_t appear_pixel(const rgba_t &px, const rgba_t &blur, const appear_pa
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     appear_params p;
     int first, status;
     if (!prog_parse(appear_command("radappear", &p), argc, argv, &first, &status))

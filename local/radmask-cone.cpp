@@ -7,6 +7,7 @@
 #include "colour.h"
 #include "mask.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radmask";
 
@@ -22,6 +23,7 @@ static rgba_t mask_cone_pixel(const rgba_t &px, const rgba_t &blur)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radmask-cone", "Usage: radmask input.exr blur.exr output.exr\n", 3}, argc, argv, &first, &status))
         return status;

@@ -11,6 +11,7 @@
 #include "colour.h"
 #include "mask.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radmask";
 
@@ -67,6 +68,7 @@ static rgba_t mask_modes_pixel(const rgba_t &px, const rgba_t &blur, int test, i
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radmask-modes", "Usage: radmask input.exr blur.exr output.exr test test2\n", 5}, argc, argv, &first, &status))
         return status;

@@ -6,6 +6,7 @@
 #include "colour.h"
 #include "mask.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "radmask";
 
@@ -16,6 +17,7 @@ static rgba_t mask_pixel(const rgba_t &px, const rgba_t &blur)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radmask", "Usage: radmask input.exr blur.exr output.exr\n", 3}, argc, argv, &first, &status))
         return status;

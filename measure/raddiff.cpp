@@ -6,6 +6,7 @@
 
 #include "colour.h"
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "raddiff";
 
@@ -37,6 +38,7 @@ static void diff_pixel(diff_stat st[4], const rgba_t &a, const rgba_t &b)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "raddiff", "Usage: raddiff input1.exr input2.exr\n", 2}, argc, argv, &first, &status))
         return status;

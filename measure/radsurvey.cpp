@@ -10,6 +10,7 @@
 #include "colour.h"
 #include "prog.h"
 #include "textoutput.h"
+#include "heap.h"
 
 static const char prog_name[] = "radsurvey";
 
@@ -34,6 +35,7 @@ static int survey_bin(double v)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radsurvey", "Usage: radsurvey input.exr histogram.txt max\n", 3}, argc, argv, &first, &status))
         return status;

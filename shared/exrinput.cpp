@@ -4,7 +4,6 @@
 #include "exrinput.h"
 
 #include "exrwalk.h"
-#include "heap.h"
 
 #include <Imath/half.h>
 #include <OpenEXR/ImfFrameBuffer.h>
@@ -88,7 +87,6 @@ static Imath::Box2i data_window(const exrinput_t *in)
 
 exrinput_t *exrinput_new(const char *path)
 {
-    heap_keep_freed();
     exrwalk_file walk;
     exrwalk_result walked = exrwalk(path, max_side, &walk);
     if (walked == EXRWALK_REFUSED)

@@ -3,7 +3,6 @@
 // the target only when exroutput_commit completes it.
 #include "exroutput.h"
 
-#include "heap.h"
 #include "outfile.h"
 
 #include <Imath/half.h>
@@ -90,7 +89,6 @@ void discard(exroutput_t *out)
 
 exroutput_t *exroutput_new(const char *path, int width, int height)
 {
-    heap_keep_freed();
     exroutput_t *out = new (std::nothrow) exroutput_t();
     if (!out) {
         fprintf(stderr, "exroutput: Cannot allocate memory.\n");

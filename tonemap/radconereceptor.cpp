@@ -8,6 +8,7 @@
 #include "colour.h"
 #include "prog.h"
 #include "receptor.h"
+#include "heap.h"
 
 static const char prog_name[] = "radconereceptor";
 static const char usage[] =
@@ -26,6 +27,7 @@ static rgba_t conereceptor_pixel(const rgba_t &px, const receptor_params &p)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     receptor_params p;
     const prog_command command = receptor_command(prog_name, "radconereceptor", usage, "fma", 2, &p, "a");
     int first, status;

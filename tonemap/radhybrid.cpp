@@ -4,9 +4,11 @@
 // but does not enter the mapping.
 // Usage: radhybrid [-f fval] [-m mval] [-a aval] input.exr chr.exr output.exr
 #include "hybrid.h"
+#include "heap.h"
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     receptor_params p;
     int first, status;
     if (!prog_parse(hybrid::command("radhybrid", &p), argc, argv, &first, &status))

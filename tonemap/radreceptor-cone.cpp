@@ -9,6 +9,7 @@
 #include "colour.h"
 #include "prog.h"
 #include "receptor.h"
+#include "heap.h"
 
 static const char prog_name[] = "radreceptor";
 static const char usage[] =
@@ -28,6 +29,7 @@ static rgba_t receptor_cone_pixel(const rgba_t &px, const receptor_params &p, do
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     receptor_params p;
     const prog_command command = receptor_command(prog_name, "radreceptor-cone", usage, "fmca", 2, &p, "c");
     int first, status;

@@ -7,6 +7,7 @@
 #include "colour.h"
 #include "prog.h"
 #include "receptor.h"
+#include "heap.h"
 
 static const char prog_name[] = "radreceptor";
 static const char usage[] =
@@ -42,6 +43,7 @@ static rgba_t receptor_rgb_pixel(const rgba_t &px, const receptor_params &p, con
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     receptor_params p;
     const prog_command command = receptor_command(prog_name, "radreceptor-rgb", usage, "fmca", 2, &p);
     int first, status;

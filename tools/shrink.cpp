@@ -6,6 +6,7 @@
 #include <new>
 
 #include "prog.h"
+#include "heap.h"
 
 static const char prog_name[] = "exrshrink";
 
@@ -35,6 +36,7 @@ static void shrink_average(rgba_t *row, int out_w, int w, int factor, int rows)
 
 int main(int argc, char **argv)
 {
+    heap_keep_freed();
     if (argc < 4) {
         fprintf(stderr, "Usage: exrshrink input.exr output.exr factor\n");
         return 1;
