@@ -1,6 +1,7 @@
 // radclamp: stretches an image so that the luminances at the 5 % points of
 // its luminance histogram map onto 0 and 1.
 // Usage: radclamp input.exr output.exr
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -63,7 +64,7 @@ static clamp_levels clamp_find_levels(const int64_t *hist, int64_t counted, doub
     }
     if (hi <= lo)
         hi = lo + 1;
-    return {lo, hi, lo / 1023.0 * range + min, hi / 1023.0 * range + min};
+    return {lo, hi, lo / double(bins - 1) * range + min, hi / double(bins - 1) * range + min};
 }
 
 // Maps the colour linearly so that lower becomes 0 and upper 1; nothing is
@@ -87,7 +88,7 @@ int main(int argc, char **argv)
 
     // Pixels whose colour is not finite take no part in the range or the
     // histogram, so that one of them cannot make every bin undefined.
-    double min = 1.7976931348623157e308, max = 0;
+    double min = DBL_MAX, max = 0;
     prog_scan(prog_name, files.in.get(), "Scanning", 10, [&](const rgba_t *src, int) {
         for (int x = 0; x < w; x++) {
             if (!rgba_finite(src[x]))
@@ -116,7 +117,7 @@ int main(int argc, char **argv)
         }
     });
     clamp_levels lv = clamp_find_levels(hist, counted, min, max);
-    fprintf(stderr, "radclamp: Min %f, Max %f\n", lv.lo / 1023.0, lv.hi / 1023.0);
+    fprintf(stderr, "radclamp: Min %f, Max %f\n", lv.lo / double(bins - 1), lv.hi / double(bins - 1));
     fprintf(stderr, "radclamp: Minv %f, Maxv %f\n", lv.lower, lv.upper);
 
     prog_map(prog_name, files, "Writing", 10,

@@ -4,6 +4,7 @@
 #ifndef RESCALE_H
 #define RESCALE_H
 
+#include <cfloat>
 #include <cmath>
 
 #include "exrinput.h"
@@ -12,9 +13,9 @@
 // Extremes of R, G and B over the pixels of an image whose colour is finite
 // (rgba_finite); alpha takes no part.
 struct rescale_range {
-    double min = 1.7976931348623157e308;  // smallest positive value
+    double min = DBL_MAX;  // smallest positive value
     double max = 0;                       // largest value, at least 0
-    double max_any = -1.7976931348623157e308; // largest value of any sign
+    double max_any = -DBL_MAX; // largest value of any sign
 };
 
 // Reads every row with "<prog>: Scanning <y>\r" every tenth row.
@@ -24,7 +25,7 @@ rescale_range rescale_scan(const char *prog, exrinput_t *in);
 // becomes 0.
 inline double rescale_limit(double v)
 {
-    return v < 0 || std::isnan(v) || std::fabs(v) > 1.7976931348623157e308 ? 0 : v;
+    return v < 0 || std::isnan(v) || std::fabs(v) > DBL_MAX ? 0 : v;
 }
 
 // Maps [min, max] onto [0, 1]; a zero-width range gives 0/0 or infinity,

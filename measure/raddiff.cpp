@@ -1,6 +1,7 @@
 // raddiff: reports the smallest, mean and largest absolute difference of
 // luminance, red, green and blue between two images of the same size.
 // Usage: raddiff input1.exr input2.exr
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -12,8 +13,8 @@ static const char prog_name[] = "raddiff";
 
 // Running extremes and sum of one kind of difference.
 struct diff_stat {
-    double min = 1.7976931348623157e308;
-    double max = -1.7976931348623157e308;
+    double min = DBL_MAX;
+    double max = -DBL_MAX;
     double sum = 0;
 };
 

@@ -2,6 +2,7 @@
 // CIECAM02 luminance-level adaptation factor of the pixel's luminance times a
 // scale, as 1024 lines "v count" of a text file.
 // Usage: radsurvey input.exr histogram.txt max
+#include <cfloat>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +28,7 @@ static double survey_value(const rgba_t &px, double scale)
 // negative, or above the last bin).
 static int survey_bin(double v)
 {
-    double f = v * 1023 + 0.5;
+    double f = v * (bins - 1) + 0.5;
     if (!(f >= 0 && f < bins))
         return -1;
     return int(f);
@@ -57,7 +58,7 @@ int main(int argc, char **argv)
     double max = atof(argv[first + 2]);
     fprintf(stderr, "max is %f\n", max);
 
-    double vmin = 1.7976931348623157e308, vmax = 0;
+    double vmin = DBL_MAX, vmax = 0;
     for (int y = 0; y < h; y++) {
         const rgba_t *row = exrinput_get_scanline(in.get(), y);
         for (int x = 0; x < w; x++) {
@@ -76,7 +77,7 @@ int main(int argc, char **argv)
     int64_t sum = 0;
     FILE *text = textoutput_stream(out.get());
     for (int i = 0; i < bins; i++) {
-        fprintf(text, "%f %lld\n", i / 1023.0, (long long)hist[i]);
+        fprintf(text, "%f %lld\n", i / double(bins - 1), (long long)hist[i]);
         sum += hist[i];
     }
     fprintf(stderr, "sum is %lld, pixels %lld\n", (long long)sum, (long long)w * h);

@@ -5,6 +5,8 @@
 #ifndef RECEPTOR_H
 #define RECEPTOR_H
 
+#include <cfloat>
+
 #include "colour.h"
 #include "exrinput.h"
 #include "prog.h"
@@ -23,8 +25,8 @@ struct receptor_params {
 struct receptor_stats {
     double sum = 0;
     double log_sum = 0;
-    double max = -1.7976931348623157e308; // largest positive luminance
-    double min = 1.7976931348623157e308;  // smallest positive luminance
+    double max = -DBL_MAX; // largest positive luminance
+    double min = DBL_MAX;  // smallest positive luminance
     double sum_r = 0, sum_g = 0, sum_b = 0;
     double n = 0;
     double average = 0;     // sum / n
