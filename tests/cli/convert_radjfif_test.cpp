@@ -30,13 +30,6 @@ std::string info_lines(int colour_space)
            " (YCbCr 3).\njpeginput: 601 sampling 0.\n";
 }
 
-void write_file(const std::string &path, const std::string &bytes)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
 } // namespace
 
 TEST(Radjfif, ConvertsYCbCrToLinearRgb)

@@ -9,13 +9,6 @@ using namespace testkit;
 
 namespace {
 
-void write_file(const std::string &path, const std::string &bytes)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
 std::string bytes(std::initializer_list<int> values)
 {
     std::string s;

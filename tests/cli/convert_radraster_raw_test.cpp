@@ -21,13 +21,6 @@ std::string grid(const std::vector<std::pair<size_t, uint32_t>> &words)
     return g;
 }
 
-void write_file(const std::string &path, const std::string &bytes)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
 } // namespace
 
 TEST(RadrasterRaw, BigEndianFloatsBecomeGreyPixels)

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -15,16 +14,6 @@
 using namespace testkit;
 
 namespace {
-
-__attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...)
-{
-    char buf[1024];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 // The 1024 lines "i/1023 count" with the given non-zero counters.
 std::string histogram(const std::map<int, int> &counts)

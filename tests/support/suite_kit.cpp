@@ -93,14 +93,6 @@ std::vector<std::string> names_in(const std::string &dir)
     return names;
 }
 
-void write_file(const std::string &path, const std::string &bytes)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
-
 testkit::image noise(int w, int h)
 {
     std::vector<rgba_t> px;

@@ -27,9 +27,6 @@ bool interrupt_while_writing(const std::string &program, const std::vector<std::
 // The names of the entries of dir, sorted.
 std::vector<std::string> names_in(const std::string &dir);
 
-// Writes bytes to path.
-void write_file(const std::string &path, const std::string &bytes);
-
 // A w x h image of values that do not compress: every pixel different.
 testkit::image noise(int w, int h);
 

@@ -24,6 +24,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -333,6 +335,27 @@ std::string progress(const std::string &prog, const std::string &label, int h, i
     return s;
 }
 
+std::string format(const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    int n = vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    std::string s(size_t(n > 0 ? n : 0), '\0');
+    va_start(ap, fmt);
+    vsnprintf(&s[0], s.size() + 1, fmt, ap);
+    va_end(ap);
+    return s;
+}
+
+void write_file(const std::string &path, const std::string &bytes)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
 bool exists(const std::string &path)
 {
     struct stat st;
@@ -347,7 +370,29 @@ std::string slurp(const std::string &path)
     return ss.str();
 }
 
-void expect_image_near(const image &got, const image &want, double tol)
+double half_ulp(double v)
+{
+    double m = std::fabs(v);
+    if (!(m >= 0x1p-14))
+        return 0x1p-24;
+    int e;
+    std::frexp(m, &e); // m = f 2^e, 0.5 <= f < 1
+    return std::ldexp(1.0, e - 11);
+}
+
+bool within_ulps(double got, double want, double ulps, double scale)
+{
+    if (std::isnan(got) || std::isnan(want))
+        return std::isnan(got) && std::isnan(want);
+    return got == want || std::fabs(got - want) <= ulps * half_ulp(scale);
+}
+
+bool within_ulps(double got, double want, double ulps)
+{
+    return within_ulps(got, want, ulps, want);
+}
+
+void expect_image_near(const image &got, const image &want, double ulps)
 {
     ASSERT_EQ(got.w, want.w);
     ASSERT_EQ(got.h, want.h);
@@ -356,13 +401,11 @@ void expect_image_near(const image &got, const image &want, double tol)
         for (int x = 0; x < want.w; x++) {
             const rgba_t &g = got.at(x, y), &w = want.at(x, y);
             double gv[4] = {g.r, g.g, g.b, g.a}, wv[4] = {w.r, w.g, w.b, w.a};
-            for (int c = 0; c < 4; c++) {
-                bool same = (std::isnan(gv[c]) && std::isnan(wv[c])) || gv[c] == wv[c] ||
-                            std::fabs(gv[c] - wv[c]) <= tol;
-                if (!same && reported++ < 8)
+            for (int c = 0; c < 4; c++)
+                if (!within_ulps(gv[c], wv[c], ulps) && reported++ < 8)
                     ADD_FAILURE() << "pixel (" << x << ", " << y << ") channel " << "RGBA"[c]
-                                  << ": got " << gv[c] << ", want " << wv[c];
-            }
+                                  << ": got " << gv[c] << ", want " << wv[c] << " (within " << ulps
+                                  << " half steps)";
         }
 }
 

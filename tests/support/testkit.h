@@ -136,15 +136,31 @@ std::string program_path(const std::string &program);
 // `every`-th row of h rows.
 std::string progress(const std::string &prog, const std::string &label, int h, int every);
 
+// printf into a string, as the programs format their messages.
+__attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...);
+
+// Writes bytes to path (a fixture of any format).
+void write_file(const std::string &path, const std::string &bytes);
+
 // Whether a file exists.
 bool exists(const std::string &path);
 
 // Whole contents of a file.
 std::string slurp(const std::string &path);
 
-// Checks every pixel of got against want (same size) within tol per channel;
-// reports the first few differences.
-void expect_image_near(const image &got, const image &want, double tol);
+// The spacing of half floats at v: 2^-10 of v's power of two, 2^-24 below
+// the smallest normal half.
+double half_ulp(double v);
+
+// Whether got lies within ulps half-float steps of want, steps taken at
+// scale (want itself unless given); both NaN counts.
+bool within_ulps(double got, double want, double ulps);
+bool within_ulps(double got, double want, double ulps, double scale);
+
+// Checks every pixel of got against want (same size), each channel within
+// ulps half-float steps of the wanted value; reports the first few
+// differences.
+void expect_image_near(const image &got, const image &want, double ulps);
 
 } // namespace testkit
 

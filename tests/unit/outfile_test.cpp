@@ -43,7 +43,7 @@ TEST_P(Outfile, TargetChangesOnlyAtTheCommit)
 {
     temp_dir dir;
     std::string target = dir / "out.txt";
-    suite::write_file(target, "earlier\n");
+    write_file(target, "earlier\n");
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
 
     outfile *f = outfile_new(target.c_str(), OUTFILE_SEEKABLE);
@@ -104,7 +104,7 @@ TEST_P(Outfile, RefusedWriteFailsTheCommitWithItsReason)
 {
     temp_dir dir;
     std::string target = dir / "out.txt";
-    suite::write_file(target, "earlier\n");
+    write_file(target, "earlier\n");
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -133,7 +133,7 @@ TEST(OutfileNamed, StoppingSignalsRemoveTheTemporaryFile)
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXFSZ}) {
         temp_dir dir;
         std::string target = dir / "out.txt";
-        suite::write_file(target, "earlier\n");
+        write_file(target, "earlier\n");
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -53,14 +54,17 @@ inline testkit::run_result run_pair(const testkit::temp_dir &dir, const std::str
     return testkit::run(program, args);
 }
 
-// Channel-wise comparison with a tolerance relative to the expected value
-// plus an absolute floor.
-inline void expect_rgb_near(const rgba_t &got, const rgba_t &want, double rel, double abs,
+// Channel-wise comparison within ulps half-float steps of the expected
+// pixel's largest colour channel (a channel near 0 of a bright pixel is
+// held to the pixel's precision, not its own); alpha exactly.
+inline void expect_rgb_near(const rgba_t &got, const rgba_t &want, double ulps,
                             const std::string &what)
 {
-    EXPECT_NEAR(got.r, want.r, rel * std::fabs(want.r) + abs) << what;
-    EXPECT_NEAR(got.g, want.g, rel * std::fabs(want.g) + abs) << what;
-    EXPECT_NEAR(got.b, want.b, rel * std::fabs(want.b) + abs) << what;
+    double scale = std::max({std::fabs(want.r), std::fabs(want.g), std::fabs(want.b)});
+    const double g[3] = {got.r, got.g, got.b}, w[3] = {want.r, want.g, want.b};
+    for (int c = 0; c < 3; c++)
+        EXPECT_TRUE(testkit::within_ulps(g[c], w[c], ulps, scale))
+            << what << ": " << "RGB"[c] << " " << g[c] << ", want " << w[c];
     EXPECT_EQ(got.a, want.a) << what;
 }
 
