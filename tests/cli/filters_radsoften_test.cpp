@@ -328,23 +328,3 @@ TEST(Radsoften, BlurThatCannotBeAllocatedLeavesNoOutput)
     else
         unsetenv("ASAN_OPTIONS");
 }
-
-TEST(Radsoften, FilesThatCannotBeOpened)
-{
-    temp_dir dir;
-    run_result r = run("radsoften", {dir / "missing.exr", dir / "out.exr", "0.1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind("exrinput: ", 0), 0u) << r.err;
-    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1),
-              "radsoften: Cannot open " + (dir / "missing.exr") + ".\n");
-    EXPECT_FALSE(exists(dir / "out.exr"));
-
-    write_exr(dir / "in.exr", uniform(2, 2, {1, 1, 1, 1}));
-    r = run("radsoften", {dir / "in.exr", dir / "no/such/dir/out.exr", "0.1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "radsoften: " + (dir / "in.exr") + " [2x2]\n");
-    EXPECT_EQ(r.err.rfind("exroutput: ", 0), 0u) << r.err;
-    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1),
-              "radsoften: Cannot open " + (dir / "no/such/dir/out.exr") + ".\n");
-}

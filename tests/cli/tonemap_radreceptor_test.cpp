@@ -192,22 +192,3 @@ TEST(Radreceptor, NoPositiveLuminance)
         << r.err;
 }
 
-TEST(Radreceptor, FilesThatCannotBeOpened)
-{
-    temp_dir dir;
-    run_result r = run("radreceptor", {dir / "missing.exr", dir / "out.exr"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind("exrinput: ", 0), 0u) << r.err;
-    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1),
-              "radreceptor: Cannot open " + (dir / "missing.exr") + ".\n");
-    EXPECT_FALSE(exists(dir / "out.exr"));
-
-    write_exr(dir / "in.exr", uniform(2, 2, {1, 1, 1, 1}));
-    r = run("radreceptor", {dir / "in.exr", dir / "no/such/dir/out.exr"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "radreceptor: " + (dir / "in.exr") + " [2x2]\n");
-    EXPECT_EQ(r.err.rfind("exroutput: ", 0), 0u) << r.err;
-    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1),
-              "radreceptor: Cannot open " + (dir / "no/such/dir/out.exr") + ".\n");
-}
