@@ -47,6 +47,10 @@ bool write_jpeg_ycbcr(const std::string &path, int w, int h, const std::vector<u
 // Writes a one-component greyscale JPEG of w x h pixels of one value.
 bool write_jpeg_grey(const std::string &path, int w, int h, unsigned char value);
 
+// Writes a four-component JPEG of w x h pixels, stored as CMYK or (with
+// ycck set) as YCCK.
+bool write_jpeg_cmyk(const std::string &path, int w, int h, bool ycck);
+
 } // namespace fixtures
 
 #endif

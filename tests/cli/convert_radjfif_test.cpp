@@ -120,10 +120,31 @@ TEST(Radjfif, ManyColoursEachGetTheirOwnPixel)
     EXPECT_EQ(wrong, 0);
 }
 
+// A greyscale JPEG converts as a colour one of neutral chroma would: Y 128
+// gives the 0.214 of (128, 128, 128) in all three channels.
+TEST(Radjfif, GreyscaleIsYWithNeutralChroma)
+{
+    temp_dir dir;
+    ASSERT_TRUE(fixtures::write_jpeg_grey(dir / "grey.jpg", 16, 8, 128));
+    run_result r = run("radjfif", {dir / "grey.jpg", dir / "out.exr"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, info_lines(1) + progress("radjfif", "Output scanline", 8, 1) + "\nradjfif: Done.\n");
+    image out = read_exr(dir / "out.exr");
+    ASSERT_EQ(out.w, 16);
+    const double want = half_round(0.21404114048223255);
+    for (const rgba_t &p : out.px) {
+        EXPECT_EQ(p.r, want);
+        EXPECT_EQ(p.g, want);
+        EXPECT_EQ(p.b, want);
+        EXPECT_EQ(p.a, 1.0);
+    }
+}
+
 TEST(Radjfif, RefusedFilesLeaveNoOutput)
 {
     temp_dir dir;
-    ASSERT_TRUE(fixtures::write_jpeg_grey(dir / "grey.jpg", 16, 16, 100));
+    ASSERT_TRUE(fixtures::write_jpeg_cmyk(dir / "cmyk.jpg", 16, 16, false));
+    ASSERT_TRUE(fixtures::write_jpeg_cmyk(dir / "ycck.jpg", 16, 16, true));
     // Noise, so that the image data is most of the file.
     std::vector<unsigned char> noise(64 * 64 * 3);
     unsigned seed = 7;
@@ -148,7 +169,10 @@ TEST(Radjfif, RefusedFilesLeaveNoOutput)
         std::string in;
         std::string err_start, err_has;
     } cases[] = {
-        {dir / "grey.jpg", info_lines(1), "Unsupported color conversion request"},
+        {dir / "cmyk.jpg", info_lines(4) + "radjfif: " + (dir / "cmyk.jpg") +
+                               " is a CMYK JPEG; only YCbCr and greyscale JPEGs are converted.\n", ""},
+        {dir / "ycck.jpg", info_lines(5) + "radjfif: " + (dir / "ycck.jpg") +
+                               " is a YCCK JPEG; only YCbCr and greyscale JPEGs are converted.\n", ""},
         {dir / "vast.jpg", info_lines(3) + "jpeginput: " + (dir / "vast.jpg") +
                                ": 20000x20000 image is larger than its file can hold.\n", ""},
         {dir / "huge.jpg", info_lines(3) + "jpeginput: " + (dir / "huge.jpg") +
