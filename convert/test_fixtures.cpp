@@ -86,7 +86,7 @@ struct jpeg_failure {
 // Writes w x h pixels of `components` samples as a JPEG whose own colour
 // space is `space` (YCbCr and grey stored as given, CMYK as CMYK or YCCK).
 bool write_jpeg_stream(FILE *f, int w, int h, int components, const unsigned char *samples,
-                       J_COLOR_SPACE space)
+                       J_COLOR_SPACE space, bool progressive, bool arithmetic)
 {
     jpeg_compress_struct cinfo;
     jpeg_failure err;
@@ -108,6 +108,9 @@ bool write_jpeg_stream(FILE *f, int w, int h, int components, const unsigned cha
     for (int c = 0; c < components; c++)
         cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     jpeg_set_quality(&cinfo, 100, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    cinfo.arith_code = arithmetic;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(samples + size_t(cinfo.next_scanline) * w * components);
@@ -119,12 +122,12 @@ bool write_jpeg_stream(FILE *f, int w, int h, int components, const unsigned cha
 }
 
 bool write_jpeg(const std::string &path, int w, int h, int components, const unsigned char *samples,
-                J_COLOR_SPACE space)
+                J_COLOR_SPACE space, bool progressive = false, bool arithmetic = false)
 {
     FILE *f = fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    bool ok = write_jpeg_stream(f, w, h, components, samples, space);
+    bool ok = write_jpeg_stream(f, w, h, components, samples, space, progressive, arithmetic);
     return fclose(f) == 0 && ok;
 }
 
@@ -195,6 +198,12 @@ png_file read_png(const std::string &path)
 bool write_jpeg_ycbcr(const std::string &path, int w, int h, const std::vector<unsigned char> &ycc)
 {
     return write_jpeg(path, w, h, 3, ycc.data(), JCS_YCbCr);
+}
+
+bool write_jpeg_progressive(const std::string &path, int w, int h,
+                            const std::vector<unsigned char> &ycc, bool arithmetic)
+{
+    return write_jpeg(path, w, h, 3, ycc.data(), JCS_YCbCr, true, arithmetic);
 }
 
 bool write_jpeg_grey(const std::string &path, int w, int h, unsigned char value)
