@@ -194,7 +194,7 @@ int exif_orientation(const jpeg_decompress_struct *cinfo)
         const unsigned entries = u16(ifd);
         for (unsigned i = 0; i < entries; i++) {
             const size_t at = ifd + 2 + 12 * size_t(i);
-            if (size - at < 12) // the offsets stay below 2^33: no overflow
+            if (size - at < 12) // at <= size holds from the check of ifd on
                 return 1;
             const unsigned type = u16(at + 2);
             if (u16(at) != 0x0112 || u32(at + 4) != 1 || (type != 3 && type != 4))
