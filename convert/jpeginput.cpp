@@ -1,6 +1,7 @@
-// JPEG reader: libjpeg decodes row by row into one buffer of the whole
-// image; its fatal errors return through setjmp/longjmp to jpeginput_new,
-// which releases everything.
+// JPEG reader: the header is checked for sizes its data or memory could not
+// bear, then libjpeg decodes row by row into one buffer of the whole image;
+// its fatal errors return through setjmp/longjmp to jpeginput_new, which
+// releases everything.
 #include "jpeginput.h"
 
 #include "heap.h"
@@ -23,6 +24,7 @@ struct jpeginput_t {
     int width;
     int height;
     unsigned char *pixels;
+    int orientation = 1;  // the EXIF orientation, 1 when none
     input_damage damage; // libjpeg's warnings about damaged image data
 };
 
@@ -80,23 +82,129 @@ void emit_message(j_common_ptr cinfo, int level)
     err->std_emit_message(cinfo, level);
 }
 
-// A sequential Huffman-coded scan spends at least a bit on every 8 x 8
-// block of every component (its DC difference; its end-of-block code is
-// another). Whether the file holds that many bytes, so that a header
-// announcing far more pixels than the data could describe is refused
-// before gigabytes are reserved for them. Progressive and arithmetic-coded
-// files can code runs of blocks in less and are not bounded this way.
-bool data_can_hold(const jpeg_decompress_struct *cinfo, FILE *file)
+// The bytes a file holds, or -1 when it is not a regular file (a pipe, a
+// FIFO, a device), whose size cannot be known before it is read.
+long long file_size(FILE *file)
 {
     struct stat st;
-    if (cinfo->progressive_mode || cinfo->arith_code || fstat(fileno(file), &st) != 0 ||
-        !S_ISREG(st.st_mode))
-        return true;
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+// The 8 x 8 blocks of every component, each as large as its component is
+// stored.
+uint64_t block_count(const jpeg_decompress_struct *cinfo)
+{
     uint64_t blocks = 0;
     for (int ci = 0; ci < cinfo->num_components; ci++)
         blocks += uint64_t(cinfo->comp_info[ci].width_in_blocks) *
                   cinfo->comp_info[ci].height_in_blocks;
-    return blocks / 8 <= uint64_t(st.st_size);
+    return blocks;
+}
+
+// What libjpeg holds of a file of several scans (progressive, or
+// sequential with the components in separate scans) before it can put out
+// a row: every block's 64 coefficients of 2 bytes, each component's blocks
+// rounded up to whole MCUs. Single-scan files are decoded a row of MCUs at
+// a time and need none.
+uint64_t coefficient_bytes(jpeg_decompress_struct *cinfo)
+{
+    if (!jpeg_has_multiple_scans(cinfo))
+        return 0;
+    uint64_t bytes = 0;
+    for (int ci = 0; ci < cinfo->num_components; ci++) {
+        const jpeg_component_info &c = cinfo->comp_info[ci];
+        uint64_t across = (uint64_t(c.width_in_blocks) + c.h_samp_factor - 1) / c.h_samp_factor;
+        uint64_t down = (uint64_t(c.height_in_blocks) + c.v_samp_factor - 1) / c.v_samp_factor;
+        bytes += across * c.h_samp_factor * down * c.v_samp_factor * DCTSIZE2 * sizeof(JCOEF);
+    }
+    return bytes;
+}
+
+// Whether the image may be decoded, checked before libjpeg or the reader
+// reserves anything for it; prints the reason when not. Huffman coding
+// spends at least a bit on every 8 x 8 block of every component (its DC
+// difference; sequential or progressive alike), so a regular file must hold
+// an eighth of a byte a block, and a header announcing far more pixels than
+// its data could describe is refused. Arithmetic coding can code runs of
+// blocks in less, and the size of a stream is not known: there the pixel
+// buffer and the coefficients together are held to jpeginput_max_memory.
+// The coefficients of a file of several scans are held to it in any case.
+bool plausible_size(jpeg_decompress_struct *cinfo, FILE *file, const char *path)
+{
+    unsigned w = unsigned(cinfo->image_width), h = unsigned(cinfo->image_height);
+    // More pixels than an int can count (libjpeg allows 65500 x 65500) would
+    // have libjpeg and the pixel buffer reserve gigabytes first.
+    if (uint64_t(w) * h > uint64_t(INT_MAX)) {
+        fprintf(stderr, "jpeginput: %s: %ux%u image is too large.\n", path, w, h);
+        return false;
+    }
+    const unsigned long long limit_mib = jpeginput_max_memory >> 20;
+    long long size = file_size(file);
+    bool bounded_by_size = size >= 0 && !cinfo->arith_code;
+    if (bounded_by_size && block_count(cinfo) / 8 > uint64_t(size)) {
+        fprintf(stderr, "jpeginput: %s: %ux%u image is larger than its file can hold.\n", path, w, h);
+        return false;
+    }
+    uint64_t need = coefficient_bytes(cinfo) + (bounded_by_size ? 0 : uint64_t(w) * h * 3);
+    if (need > jpeginput_max_memory) {
+        if (size < 0)
+            fprintf(stderr, "jpeginput: %s: %ux%u image is too large to read from a stream (more "
+                            "than %llu MiB).\n",
+                    path, w, h, limit_mib);
+        else
+            fprintf(stderr, "jpeginput: %s: %ux%u image needs more than %llu MiB to decode.\n",
+                    path, w, h, limit_mib);
+        return false;
+    }
+    return true;
+}
+
+// The orientation (TIFF tag 0x0112) in the first IFD of the first EXIF
+// block (an APP1 marker starting "Exif\0\0", then a TIFF header in either
+// byte order); 1 when there is none, or none that can be read within the
+// marker, or its value is not one of 1 ... 8.
+int exif_orientation(const jpeg_decompress_struct *cinfo)
+{
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
+        if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 + 8 ||
+            memcmp(m->data, "Exif\0\0", 6) != 0)
+            continue;
+        const JOCTET *tiff = m->data + 6;
+        const size_t size = m->data_length - 6;
+        bool little;
+        if (memcmp(tiff, "II*\0", 4) == 0)
+            little = true;
+        else if (memcmp(tiff, "MM\0*", 4) == 0)
+            little = false;
+        else
+            return 1;
+        auto u16 = [&](size_t at) {
+            return little ? unsigned(tiff[at]) | unsigned(tiff[at + 1]) << 8
+                          : unsigned(tiff[at]) << 8 | unsigned(tiff[at + 1]);
+        };
+        auto u32 = [&](size_t at) {
+            return little ? uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16
+                          : uint32_t(u16(at)) << 16 | uint32_t(u16(at + 2));
+        };
+        const uint32_t ifd = u32(4);
+        if (ifd > size || size - ifd < 2)
+            return 1;
+        const unsigned entries = u16(ifd);
+        for (unsigned i = 0; i < entries; i++) {
+            const size_t at = ifd + 2 + 12 * size_t(i);
+            if (size - at < 12) // at <= size holds from the check of ifd on
+                return 1;
+            const unsigned type = u16(at + 2);
+            if (u16(at) != 0x0112 || u32(at + 4) != 1 || (type != 3 && type != 4))
+                continue;
+            const uint32_t v = type == 3 ? u16(at + 8) : u32(at + 8);
+            return v >= 1 && v <= 8 ? int(v) : 1;
+        }
+        return 1;
+    }
+    return 1;
 }
 
 // Keeps what libjpeg said of damaged data: the first warning's text and
@@ -114,8 +222,9 @@ void record_damage(jpeginput_t *in, int warnings, const char *first)
 // Decodes the file into in->pixels. Plain C style: libjpeg's errors
 // longjmp back to the setjmp here, so nothing in this frame may need a
 // destructor. Returns false after such an error, with libjpeg's structure
-// destroyed.
-bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
+// destroyed, and after a refusal for the colour space (*colour_space then
+// tells which).
+bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr, int *colour_space)
 {
     jpeg_decompress_struct cinfo;
     error_manager err;
@@ -132,38 +241,40 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
     }
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff); // EXIF, for its orientation
     jpeg_read_header(&cinfo, TRUE);
+    *colour_space = int(cinfo.jpeg_color_space);
+    // A greyscale file is decoded as grey and handed out as Y with neutral
+    // chroma (or as R = G = B without the YCbCr request); libjpeg has no
+    // conversion from grey to YCbCr.
+    bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     if (ycbcr)
-        cinfo.out_color_space = JCS_YCbCr;
+        cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_YCbCr;
+    else if (grey)
+        cinfo.out_color_space = JCS_RGB;
     fprintf(stderr, "jpeginput: Colour space %d (YCbCr %d).\n", int(cinfo.jpeg_color_space),
             int(JCS_YCbCr));
     fprintf(stderr, "jpeginput: 601 sampling %d.\n", int(cinfo.CCIR601_sampling));
-    // More pixels than an int can count (libjpeg allows 65500 x 65500) would
-    // have libjpeg and the pixel buffer reserve gigabytes first.
-    if (uint64_t(cinfo.image_width) * cinfo.image_height > uint64_t(INT_MAX)) {
-        fprintf(stderr, "jpeginput: %s: %ux%u image is too large.\n", path,
-                unsigned(cinfo.image_width), unsigned(cinfo.image_height));
+    if (ycbcr && (cinfo.jpeg_color_space == JCS_RGB || cinfo.jpeg_color_space == JCS_CMYK ||
+                  cinfo.jpeg_color_space == JCS_YCCK))
         longjmp(err.jump, 1);
-    }
-    if (!data_can_hold(&cinfo, file)) {
-        fprintf(stderr, "jpeginput: %s: %ux%u image is larger than its file can hold.\n", path,
-                unsigned(cinfo.image_width), unsigned(cinfo.image_height));
+    if (!plausible_size(&cinfo, file, path))
         longjmp(err.jump, 1);
-    }
+    in->orientation = exif_orientation(&cinfo);
     jpeg_start_decompress(&cinfo);
-    // Rows are handed out as 3 bytes a pixel; a grey or four-component
-    // output (possible without the YCbCr request) would not fit them.
-    if (cinfo.output_components != 3) {
-        fprintf(stderr, "jpeginput: %s has %d components, not 3.\n", path,
-                int(cinfo.output_components));
+    // Rows are handed out as 3 bytes a pixel; a four-component output
+    // (possible without the YCbCr request) would not fit them.
+    int components = cinfo.output_components;
+    if (components != 3 && !(grey && components == 1)) {
+        fprintf(stderr, "jpeginput: %s has %d components, not 3.\n", path, components);
         longjmp(err.jump, 1);
     }
-    JDIMENSION stride = cinfo.output_width * JDIMENSION(cinfo.output_components);
+    JDIMENSION stride = cinfo.output_width * JDIMENSION(components);
     JSAMPARRAY buffer = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
                                                    JPOOL_IMAGE, stride, 1);
     in->width = int(cinfo.image_width);
     in->height = int(cinfo.image_height);
-    // At most 65500 x 65500 pixels of 3 bytes: past 32 bits, not past size_t.
+    // At most 2^31 pixels of 3 bytes: past 32 bits, not past size_t.
     size_t row_bytes = size_t(in->width) * 3;
     in->pixels = static_cast<unsigned char *>(malloc(row_bytes * size_t(in->height)));
     heap_advise_huge(in->pixels, row_bytes * size_t(in->height));
@@ -171,7 +282,15 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
         longjmp(err.jump, 1);
     while (cinfo.output_scanline < cinfo.output_height) {
         jpeg_read_scanlines(&cinfo, buffer, 1);
-        memcpy(in->pixels + size_t(cinfo.output_scanline - 1) * row_bytes, buffer[0], stride);
+        unsigned char *dst = in->pixels + size_t(cinfo.output_scanline - 1) * row_bytes;
+        if (components == 3) {
+            memcpy(dst, buffer[0], stride);
+            continue;
+        }
+        for (JDIMENSION x = 0; x < stride; x++, dst += 3) {
+            dst[0] = buffer[0][x];
+            dst[1] = dst[2] = 128;
+        }
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -181,8 +300,12 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr)
 
 } // namespace
 
-jpeginput_t *jpeginput_new(const char *path, int ycbcr)
+jpeginput_t *jpeginput_new(const char *path, int ycbcr, int *colour_space)
 {
+    int space = 0;
+    if (!colour_space)
+        colour_space = &space;
+    *colour_space = 0;
     jpeginput_t *in = new (std::nothrow) jpeginput_t();
     if (!in)
         return nullptr;
@@ -194,7 +317,7 @@ jpeginput_t *jpeginput_new(const char *path, int ycbcr)
         delete in;
         return nullptr;
     }
-    bool ok = decode(in, file, path, ycbcr);
+    bool ok = decode(in, file, path, ycbcr, colour_space);
     fclose(file);
     if (!ok) {
         jpeginput_delete(in);
@@ -211,6 +334,11 @@ int jpeginput_get_width(const jpeginput_t *in)
 int jpeginput_get_height(const jpeginput_t *in)
 {
     return in->height;
+}
+
+int jpeginput_get_orientation(const jpeginput_t *in)
+{
+    return in->orientation;
 }
 
 const input_damage *jpeginput_get_damage(const jpeginput_t *in)

@@ -1,14 +1,25 @@
 // PNG reader over libpng: decodes the whole image when opened (palette,
 // low-bit grey and tRNS expanded) and hands out any row as R, G, B[, A]
-// samples of 8 or 16 bits. The file's colour metadata is not applied.
+// samples of 8 or 16 bits. The file's colour metadata is not applied. The
+// file is read once from start to end, so a pipe or a FIFO serves as well.
 #ifndef PNGINPUT_H
 #define PNGINPUT_H
 
+#include <cstdint>
 #include <memory>
 
 struct pnginput_t;
 
-// Opens and decodes path. On failure prints "pnginput: ..." (or libpng's own
+// The most decoded image data, in bytes, read from an input whose size
+// cannot be known beforehand (a pipe, a FIFO, a device): 4 GiB. A regular
+// file is held instead to what its compressed data could inflate to.
+const uint64_t pnginput_max_stream_bytes = uint64_t(1) << 32;
+
+// Opens and decodes path. Before libpng starts, a header announcing more
+// pixels than an int can count, more than the file could hold, or (from a
+// stream) more than pnginput_max_stream_bytes is refused with a
+// "pnginput: <path>: WxH image ..." line. Ancillary chunks other than tRNS
+// are skipped unread. On failure prints "pnginput: ..." (or libpng's own
 // error text) on stderr and returns null; nothing is printed when the handle
 // itself cannot be allocated. The caller owns the handle until
 // pnginput_delete.

@@ -1,7 +1,8 @@
-// Reading raw PPM files (magic P6) line by line: the header as the suite
-// accepts it (magic line, size line, maxval line, each optionally preceded
-// by lines beginning with '#'), then the raster one row at a time. The
-// reader counts the rows the file holds too little data for.
+// Reading raw PPM files (magic P6): the header as the format writes it
+// (width, height and maxval between any whitespace and comments, on one
+// line or several), then the raster one row at a time. The file is read
+// once from start to end, so a pipe or a FIFO serves as well. The reader
+// counts the rows the file holds too little data for.
 #ifndef PPMINPUT_H
 #define PPMINPUT_H
 
@@ -18,10 +19,22 @@ struct ppminput;
 // ppminput_delete.
 [[nodiscard]] ppminput *ppminput_new(const char *path);
 
-// Reads the magic line and the size line. Returns false when the file is
-// not valid: a magic line not starting with "P6", no size line, a size line
-// without two integers, or a width or height below 1.
+// Reads the header up to the raster and gives its width and height.
+// Tokens are decimal numbers (a '+' allowed) separated by any whitespace;
+// a comment runs from '#' to the end of its line, anywhere before the
+// maxval; exactly one whitespace byte follows the maxval. As the suite read
+// headers line by line before, junk after "P6" on its line makes the rest
+// of that line ignored, and so does junk after the height on its line.
+// Returns false when the file is not valid: no "P6" at the start (see
+// ppminput_get_magic), no width or height, a number that overflows an int,
+// or a width or height below 1.
 [[nodiscard]] bool ppminput_read_size(ppminput *in, int *width, int *height);
+
+// The byte after 'P' of a file of another Netpbm kind, once
+// ppminput_read_size has refused it: '1' ... '5' and '7' (PBM, PGM, PPM in
+// their plain and raw forms, PAM), 'F' and 'f' (colour and grey PFM); 0
+// for anything else.
+int ppminput_get_magic(const ppminput *in);
 
 // Whether a width x height image may be converted: each side at most 2^20
 // pixels (the most the suite's EXR reader accepts) and no more pixels than
@@ -29,9 +42,9 @@ struct ppminput;
 // would still be allocated, and a hostile height would run for hours.
 [[nodiscard]] bool ppminput_size_ok(int width, int height);
 
-// Reads the maxval line after the size line, leaving the reader at the
-// first byte of the raster. Returns false when there is no such line, it
-// holds no integer, or the value lies outside 1 ... 65535.
+// The maxval of the header ppminput_read_size read, the reader standing at
+// the first byte of the raster. Returns false when there is none, it is
+// not a number, or it lies outside 1 ... 65535.
 [[nodiscard]] bool ppminput_read_maxval(ppminput *in, int *maxval);
 
 // Bytes of one raster row: 3 a pixel for maxval up to 255, else 6 (two

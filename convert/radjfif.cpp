@@ -1,4 +1,5 @@
-// radjfif: converts a YCbCr JPEG photograph into a linear RGBA EXR.
+// radjfif: converts a YCbCr (or greyscale) JPEG photograph into a linear
+// RGBA EXR.
 // Usage: radjfif input.jpg output.exr
 #include <cmath>
 #include <cstdint>
@@ -59,19 +60,40 @@ struct jfif_cache {
     }
 };
 
+// The kind of JPEG the reader refuses for its colour space (libjpeg's
+// number for it), or null for any other.
+static const char *refused_kind(int colour_space)
+{
+    switch (colour_space) {
+    case 2: return "an RGB";
+    case 4: return "a CMYK";
+    case 5: return "a YCCK";
+    default: return nullptr;
+    }
+}
+
 int main(int argc, char **argv)
 {
     heap_keep_freed();
     int first, status;
     if (!prog_parse({prog_name, "radjfif", usage, 2}, argc, argv, &first, &status))
         return status;
-    jpeginput_ptr in(jpeginput_new(argv[first], 1));
+    int colour_space = 0;
+    jpeginput_ptr in(jpeginput_new(argv[first], 1, &colour_space));
     if (!in) {
+        if (const char *kind = refused_kind(colour_space))
+            fprintf(stderr, "%s: %s is %s JPEG; only YCbCr and greyscale JPEGs are converted.\n",
+                    prog_name, argv[first], kind);
         fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
         return 1;
     }
     int w = jpeginput_get_width(in.get()), h = jpeginput_get_height(in.get());
     printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
+    int orientation = jpeginput_get_orientation(in.get());
+    if (orientation != 1)
+        fprintf(stderr, "%s: %s: EXIF orientation %d is not applied; the image is converted as "
+                        "stored.\n",
+                prog_name, argv[first], orientation);
     row_ptr row = prog_alloc_row(prog_name, w);
     if (!row)
         return 1;

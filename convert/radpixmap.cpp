@@ -38,6 +38,27 @@ static rgba_t pixmap_pixel(unsigned r, unsigned g, unsigned b, int maxval)
     return {r / m, g / m, b / m, 1.0};
 }
 
+// What a file of another Netpbm kind is, by the byte after its 'P', and how
+// to bring it in; null for anything else.
+struct other_kind {
+    int magic;
+    const char *name, *advice;
+};
+static const other_kind other_kinds[] = {
+    {'1', "a plain PBM (P1)", "convert it to P6 first, for example with netpbm's ppmtoppm"},
+    {'2', "a plain PGM (P2)", "convert it to P6 first, for example with netpbm's ppmtoppm"},
+    {'3', "a plain PPM (P3)", "convert it to P6 first, for example with netpbm's ppmtoppm"},
+    {'4', "a PBM (P4)", "convert it to P6 first, for example with netpbm's ppmtoppm"},
+    {'5', "a PGM (P5)", "convert it to P6 first, for example with netpbm's ppmtoppm"},
+    {'7', "a PAM (P7)", "convert it to P6 first, for example with netpbm's ppmtoppm"},
+    {'F', "a colour PFM (PF)",
+     "convert it to a 16-bit P6 first, for example with netpbm's pfmtopam -maxval=65535 and "
+     "ppmtoppm (values above 1.0 are lost)"},
+    {'f', "a greyscale PFM (Pf)",
+     "convert it to a 16-bit P6 first, for example with netpbm's pfmtopam -maxval=65535 and "
+     "ppmtoppm (values above 1.0 are lost)"},
+};
+
 int main(int argc, char **argv)
 {
     heap_keep_freed();
@@ -51,6 +72,13 @@ int main(int argc, char **argv)
     }
     int w, h, maxval;
     if (!ppminput_read_size(in.get(), &w, &h)) {
+        int magic = ppminput_get_magic(in.get());
+        for (const other_kind &k : other_kinds)
+            if (k.magic == magic) {
+                fprintf(stderr, "%s: %s is %s file, not a raw PPM (P6); %s.\n", prog_name, argv[first],
+                        k.name, k.advice);
+                return 1;
+            }
         fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[first]);
         return 1;
     }

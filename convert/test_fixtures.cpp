@@ -83,7 +83,10 @@ struct jpeg_failure {
     longjmp(reinterpret_cast<jpeg_failure *>(cinfo->err)->jump, 1);
 }
 
-bool write_jpeg_stream(FILE *f, int w, int h, int components, const unsigned char *samples)
+// Writes w x h pixels of `components` samples as a JPEG whose own colour
+// space is `space` (YCbCr and grey stored as given, CMYK as CMYK or YCCK).
+bool write_jpeg_stream(FILE *f, int w, int h, int components, const unsigned char *samples,
+                       J_COLOR_SPACE space, bool progressive, bool arithmetic)
 {
     jpeg_compress_struct cinfo;
     jpeg_failure err;
@@ -99,12 +102,15 @@ bool write_jpeg_stream(FILE *f, int w, int h, int components, const unsigned cha
     cinfo.image_width = JDIMENSION(w);
     cinfo.image_height = JDIMENSION(h);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 3 ? JCS_YCbCr : JCS_GRAYSCALE;
+    cinfo.in_color_space = components == 4 ? JCS_CMYK : components == 3 ? JCS_YCbCr : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, cinfo.in_color_space);
+    jpeg_set_colorspace(&cinfo, space);
     for (int c = 0; c < components; c++)
         cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     jpeg_set_quality(&cinfo, 100, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    cinfo.arith_code = arithmetic;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(samples + size_t(cinfo.next_scanline) * w * components);
@@ -115,12 +121,13 @@ bool write_jpeg_stream(FILE *f, int w, int h, int components, const unsigned cha
     return true;
 }
 
-bool write_jpeg(const std::string &path, int w, int h, int components, const unsigned char *samples)
+bool write_jpeg(const std::string &path, int w, int h, int components, const unsigned char *samples,
+                J_COLOR_SPACE space, bool progressive = false, bool arithmetic = false)
 {
     FILE *f = fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    bool ok = write_jpeg_stream(f, w, h, components, samples);
+    bool ok = write_jpeg_stream(f, w, h, components, samples, space, progressive, arithmetic);
     return fclose(f) == 0 && ok;
 }
 
@@ -190,13 +197,25 @@ png_file read_png(const std::string &path)
 
 bool write_jpeg_ycbcr(const std::string &path, int w, int h, const std::vector<unsigned char> &ycc)
 {
-    return write_jpeg(path, w, h, 3, ycc.data());
+    return write_jpeg(path, w, h, 3, ycc.data(), JCS_YCbCr);
+}
+
+bool write_jpeg_progressive(const std::string &path, int w, int h,
+                            const std::vector<unsigned char> &ycc, bool arithmetic)
+{
+    return write_jpeg(path, w, h, 3, ycc.data(), JCS_YCbCr, true, arithmetic);
 }
 
 bool write_jpeg_grey(const std::string &path, int w, int h, unsigned char value)
 {
     std::vector<unsigned char> samples(size_t(w) * h, value);
-    return write_jpeg(path, w, h, 1, samples.data());
+    return write_jpeg(path, w, h, 1, samples.data(), JCS_GRAYSCALE);
+}
+
+bool write_jpeg_cmyk(const std::string &path, int w, int h, bool ycck)
+{
+    std::vector<unsigned char> samples(size_t(w) * h * 4, 100);
+    return write_jpeg(path, w, h, 4, samples.data(), ycck ? JCS_YCCK : JCS_CMYK);
 }
 
 } // namespace fixtures

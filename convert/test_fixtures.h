@@ -44,8 +44,17 @@ png_file read_png(const std::string &path);
 // decode to exactly their samples.
 bool write_jpeg_ycbcr(const std::string &path, int w, int h, const std::vector<unsigned char> &ycc);
 
+// The same as a progressive JPEG (libjpeg's simple progression), Huffman-
+// or arithmetic-coded.
+bool write_jpeg_progressive(const std::string &path, int w, int h,
+                            const std::vector<unsigned char> &ycc, bool arithmetic = false);
+
 // Writes a one-component greyscale JPEG of w x h pixels of one value.
 bool write_jpeg_grey(const std::string &path, int w, int h, unsigned char value);
+
+// Writes a four-component JPEG of w x h pixels, stored as CMYK or (with
+// ycck set) as YCCK.
+bool write_jpeg_cmyk(const std::string &path, int w, int h, bool ycck);
 
 } // namespace fixtures
 

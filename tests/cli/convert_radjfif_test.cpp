@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 
+#include "suite_kit.h"
 #include "test_fixtures.h"
 #include "testkit.h"
 
@@ -113,10 +114,31 @@ TEST(Radjfif, ManyColoursEachGetTheirOwnPixel)
     EXPECT_EQ(wrong, 0);
 }
 
+// A greyscale JPEG converts as a colour one of neutral chroma would: Y 128
+// gives the 0.214 of (128, 128, 128) in all three channels.
+TEST(Radjfif, GreyscaleIsYWithNeutralChroma)
+{
+    temp_dir dir;
+    ASSERT_TRUE(fixtures::write_jpeg_grey(dir / "grey.jpg", 16, 8, 128));
+    run_result r = run("radjfif", {dir / "grey.jpg", dir / "out.exr"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, info_lines(1) + progress("radjfif", "Output scanline", 8, 1) + "\nradjfif: Done.\n");
+    image out = read_exr(dir / "out.exr");
+    ASSERT_EQ(out.w, 16);
+    const double want = half_round(0.21404114048223255);
+    for (const rgba_t &p : out.px) {
+        EXPECT_EQ(p.r, want);
+        EXPECT_EQ(p.g, want);
+        EXPECT_EQ(p.b, want);
+        EXPECT_EQ(p.a, 1.0);
+    }
+}
+
 TEST(Radjfif, RefusedFilesLeaveNoOutput)
 {
     temp_dir dir;
-    ASSERT_TRUE(fixtures::write_jpeg_grey(dir / "grey.jpg", 16, 16, 100));
+    ASSERT_TRUE(fixtures::write_jpeg_cmyk(dir / "cmyk.jpg", 16, 16, false));
+    ASSERT_TRUE(fixtures::write_jpeg_cmyk(dir / "ycck.jpg", 16, 16, true));
     // Noise, so that the image data is most of the file.
     std::vector<unsigned char> noise(64 * 64 * 3);
     unsigned seed = 7;
@@ -141,7 +163,10 @@ TEST(Radjfif, RefusedFilesLeaveNoOutput)
         std::string in;
         std::string err_start, err_has;
     } cases[] = {
-        {dir / "grey.jpg", info_lines(1), "Unsupported color conversion request"},
+        {dir / "cmyk.jpg", info_lines(4) + "radjfif: " + (dir / "cmyk.jpg") +
+                               " is a CMYK JPEG; only YCbCr and greyscale JPEGs are converted.\n", ""},
+        {dir / "ycck.jpg", info_lines(5) + "radjfif: " + (dir / "ycck.jpg") +
+                               " is a YCCK JPEG; only YCbCr and greyscale JPEGs are converted.\n", ""},
         {dir / "vast.jpg", info_lines(3) + "jpeginput: " + (dir / "vast.jpg") +
                                ": 20000x20000 image is larger than its file can hold.\n", ""},
         {dir / "huge.jpg", info_lines(3) + "jpeginput: " + (dir / "huge.jpg") +
@@ -159,5 +184,51 @@ TEST(Radjfif, RefusedFilesLeaveNoOutput)
         ASSERT_GE(r.err.size(), last.size());
         EXPECT_EQ(r.err.substr(r.err.size() - last.size()), last);
         EXPECT_FALSE(exists(dir / "out.exr")) << c.in;
+    }
+}
+
+// EXIF blocks written by hand after the start of image: the orientation is
+// read in either byte order from the first IFD, and a block that ends
+// before its entries, points past itself or holds an orientation outside
+// 1 ... 8 gives no note and no harm.
+TEST(Radjfif, ExifOrientationIsReadWithinItsMarker)
+{
+    temp_dir dir;
+    ASSERT_TRUE(fixtures::write_jpeg_ycbcr(dir / "plain.jpg", 8, 8, std::vector<unsigned char>(8 * 8 * 3, 128)));
+    const std::string plain = slurp(dir / "plain.jpg");
+    // An APP1 marker holding "Exif\0\0" and tiff.
+    auto with_exif = [&](const std::string &tiff) {
+        std::string body = std::string("Exif\0\0", 6) + tiff;
+        size_t len = body.size() + 2;
+        return plain.substr(0, 2) + "\xff\xe1" + char(len >> 8) + char(len & 0xff) + body +
+               plain.substr(2);
+    };
+    // IFD0 at offset 8 with one entry: tag, type, count, value.
+    const std::string mm = std::string("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01", 18);
+    const std::string ii = std::string("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
+    const struct {
+        const char *what;
+        std::string tiff;
+        int note;
+    } cases[] = {
+        {"big-endian 5", mm + std::string("\0\x05\0\0", 4), 5},
+        {"little-endian 7", ii + std::string("\x07\0\0\0", 4), 7},
+        {"orientation 9", mm + std::string("\0\x09\0\0", 4), 0},
+        {"entry cut short", mm + std::string("\0", 1), 0},
+        {"IFD past the end", std::string("MM\0*\x7f\xff\xff\xf0", 8), 0},
+        {"entry count past the end", std::string("II*\0\x08\0\0\0\xff\xff", 10), 0},
+        {"no TIFF header", "XX", 0},
+    };
+    for (const auto &c : cases) {
+        write_file(dir / "in.jpg", with_exif(c.tiff));
+        run_result r = run("radjfif", {dir / "in.jpg", dir / "out.exr"});
+        ASSERT_EQ(r.status, 0) << c.what << ": " << r.err;
+        std::string note = c.note ? "radjfif: " + (dir / "in.jpg") + ": EXIF orientation " +
+                                        std::to_string(c.note) +
+                                        " is not applied; the image is converted as stored.\n"
+                                  : "";
+        EXPECT_EQ(r.err, info_lines(3) + note + progress("radjfif", "Output scanline", 8, 1) +
+                             "\nradjfif: Done.\n")
+            << c.what;
     }
 }

@@ -37,6 +37,17 @@ TEST(Radpixmap, ConvertsEightAndSixteenBitSamples)
          {{65.535, 0.5, 0, 1}}},
         {"comments", "P6 raw\n# made by hand\n#\n1 1\n# maxval next\n255\n" + bytes({255, 0, 255}),
          {{1, 0, 1, 1}}},
+        // Headers the suite read line by line before, read as then: junk
+        // on the magic line (numbers too), after the height, after the
+        // maxval; signed numbers.
+        {"junk after the size", "P6\n1 1 made by hand\n255\n" + bytes({255, 0, 255}), {{1, 0, 1, 1}}},
+        {"junk glued to the height", "P6\n1 1x\n255\n" + bytes({255, 0, 255}), {{1, 0, 1, 1}}},
+        {"junk glued to the maxval", "P6\n1 1\n255x\n" + bytes({255, 0, 255}), {{1, 0, 1, 1}}},
+        {"a number on a magic line with junk", "P6 7 raw\n1 1\n255\n" + bytes({255, 0, 255}),
+         {{1, 0, 1, 1}}},
+        {"an overflow on the magic line", "P6 99999999999\n1 1\n255\n" + bytes({255, 0, 255}),
+         {{1, 0, 1, 1}}},
+        {"signs", "P6\n+1 +1\n+255\n" + bytes({255, 0, 255}), {{1, 0, 1, 1}}},
     };
     for (const auto &c : cases) {
         temp_dir dir;
@@ -78,7 +89,6 @@ TEST(Radpixmap, InvalidHeadersCreateNoOutput)
         std::string file;
         bool size_line; // printed before the maxval is found wanting
     } cases[] = {
-        {"plain ppm magic", "P3\n1 1\n255\n1 2 3\n", false},
         {"no size line", "P6\n# only a comment\n", false},
         {"size not numbers", "P6\nwide high\n255\n" + raster, false},
         {"zero width", "P6\n0 1\n255\n", false},
@@ -86,7 +96,15 @@ TEST(Radpixmap, InvalidHeadersCreateNoOutput)
         {"maxval above 16 bits", "P6\n1 1\n65536\n" + raster + raster, true},
         {"negative maxval", "P6\n1 1\n-1\n" + raster + raster, true},
         {"no maxval line", "P6\n1 1\n", true},
-        {"header on one line", "P6 1 1 255\n" + raster, false},
+        {"overflowing width", "P6\n4294967298 1\n255\n" + raster, false},
+        {"overflowing height", "P6\n1 99999999999999999999\n255\n" + raster, false},
+        {"overflowing maxval", "P6\n1 1\n4294967551\n" + raster, true},
+        {"width and height on separate lines, no maxval", "P6\n1\n1\n", true},
+        {"only a comment where the maxval belongs", "P6 1 1\n#c\n", true},
+        {"junk after the width", "P6\n1x 1\n255\n" + raster, false},
+        {"junk before the maxval", "P6\n1\n1\njunk\n255\n" + raster, true},
+        {"magic without a header", "P6", false},
+        {"no magic", "P 6\n1 1\n255\n" + raster, false},
     };
     for (const auto &c : cases) {
         temp_dir dir;

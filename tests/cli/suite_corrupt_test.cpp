@@ -199,3 +199,65 @@ TEST(SuiteCorrupt, DamagedAndHostileFilesEndAsSettled)
     for (const std::string &name : names_in(dir.path()))
         EXPECT_NE(name[0], '.') << name;
 }
+
+// Tiny files whose headers declare gigabytes: a PNG text chunk of 2 GB
+// (libpng would reserve and clear it before finding the file ends), and
+// progressive JPEGs of 37904 x 56072 pixels, whose coefficients alone would
+// take 12.7 GB. Each is refused at once, for little more memory than a
+// valid file of a few blocks takes.
+TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
+{
+    temp_dir dir;
+    fixtures::png_image img;
+    img.w = img.h = 8;
+    img.rows.assign(8 * 8 * 3, 100);
+    ASSERT_TRUE(fixtures::write_png(dir / "whole.png", img));
+    const std::string png = slurp(dir / "whole.png");
+    // A chunk declaring 0x7fff0000 bytes, a few of them present, after IHDR.
+    auto with_chunk = [&](const std::string &type, const std::string &data) {
+        std::string chunk = std::string("\x7f\xff\x00\x00", 4) + type + data;
+        return png.substr(0, 33) + chunk + png.substr(33);
+    };
+    write_file(dir / "text.png", with_chunk("tEXt", std::string("Comment\0hello", 13)));
+    write_file(dir / "ztxt.png", with_chunk("zTXt", std::string("Comment\0\0\x78\x9c", 11)));
+    write_file(dir / "itxt.png", with_chunk("iTXt", std::string("Comment\0\0\0\0\0hello", 17)));
+
+    std::vector<unsigned char> ycc(16 * 16 * 3);
+    unsigned seed = 9;
+    for (auto &v : ycc)
+        v = (unsigned char)((seed = seed * 1103515245 + 12345) >> 16);
+    ASSERT_TRUE(fixtures::write_jpeg_ycbcr(dir / "whole.jpg", 16, 16, ycc));
+    for (bool arithmetic : {false, true}) {
+        const std::string name = arithmetic ? "arith.jpg" : "progressive.jpg";
+        ASSERT_TRUE(fixtures::write_jpeg_progressive(dir / name, 16, 16, ycc, arithmetic));
+        std::string jpg = slurp(dir / name);
+        size_t sof = jpg.find(arithmetic ? "\xff\xca" : "\xff\xc2");
+        ASSERT_NE(sof, std::string::npos);
+        jpg.replace(sof + 5, 4, "\xdb\x08\x94\x10"); // height 56072, width 37904
+        write_file(dir / name, jpg);
+    }
+
+    const struct {
+        const char *file, *program, *baseline;
+        std::string message;
+    } cases[] = {
+        {"text.png", "radraster", "whole.png", "libpng error: Read Error\n"},
+        {"ztxt.png", "radraster", "whole.png", "libpng error: Read Error\n"},
+        {"itxt.png", "radraster", "whole.png", "libpng error: Read Error\n"},
+        {"progressive.jpg", "radjfif", "whole.jpg",
+         ": 37904x56072 image is larger than its file can hold.\n"},
+        {"arith.jpg", "radjfif", "whole.jpg", ": 37904x56072 image needs more than 4096 MiB to decode.\n"},
+    };
+    for (const auto &c : cases) {
+        const std::string prog = program_path(c.program);
+        run_cost base, cost;
+        run_result r = run_shell(prog + " " + (dir / c.baseline) + " " + (dir / "whole.exr"), &base);
+        ASSERT_EQ(r.status, 0) << r.err;
+        r = run_shell(prog + " " + (dir / c.file) + " " + (dir / "out.exr"), &cost);
+        EXPECT_EQ(r.status, 1) << c.file;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.file << "\n" << r.err;
+        EXPECT_LT(cost.max_rss_kb, base.max_rss_kb + 20 * 1024) << c.file;
+        EXPECT_LT(cost.seconds, 10) << c.file;
+        EXPECT_FALSE(exists(dir / "out.exr")) << c.file;
+    }
+}

@@ -28,6 +28,39 @@ testkit::run_result run_limited(const std::string &program, const std::vector<st
     return testkit::run_command(command);
 }
 
+testkit::run_result run_shell(const std::string &script, run_cost *cost)
+{
+    testkit::run_result r;
+    testkit::temp_dir dir;
+    std::string out_path = dir / "stdout", err_path = dir / "stderr";
+    const char *argv[] = {"/bin/sh", "-c", script.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid;
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot run /bin/sh";
+        return r;
+    }
+    int st = 0;
+    struct rusage usage = {};
+    wait4(pid, &st, 0, &usage);
+    if (cost) {
+        cost->seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        cost->max_rss_kb = usage.ru_maxrss;
+    }
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.out = testkit::slurp(out_path);
+    r.err = testkit::slurp(err_path);
+    return r;
+}
+
 // Whether process pid holds open a temporary output file in dir: an
 // unnamed one shows in /proc as "dir/#<inode> (deleted)", a named one as
 // "dir/.radsuite-...".

@@ -24,6 +24,18 @@ testkit::run_result run_limited(const std::string &program, const std::vector<st
 bool interrupt_while_writing(const std::string &program, const std::vector<std::string> &args,
                              const std::string &dir, int sig);
 
+// What a run cost: its wall time, and the largest resident set of the
+// shell and of everything it started, as wait4 reports it.
+struct run_cost {
+    double seconds = 0;
+    long max_rss_kb = 0;
+};
+
+// Runs script with /bin/sh -c and no standard input (a pipeline such as
+// "cat in.png | prog /dev/stdin out.exr", or a FIFO fed in the background),
+// capturing status, stdout and stderr; the cost goes to *cost when given.
+testkit::run_result run_shell(const std::string &script, run_cost *cost = nullptr);
+
 // The names of the entries of dir, sorted.
 std::vector<std::string> names_in(const std::string &dir);
 
