@@ -224,6 +224,74 @@ void record_damage(jpeginput_t *in, int warnings, const char *first)
 // destructor. Returns false after such an error, with libjpeg's structure
 // destroyed, and after a refusal for the colour space (*colour_space then
 // tells which).
+bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr, int *colour_space);
+
+// The compressed data, read from the file in blocks. Where the data ends,
+// libjpeg is given a fake end-of-image marker (with its warning), as its
+// own stdio source does; unlike that source, the file is not asked again
+// once it has ended, so a marker that claims to run far past the end is
+// skipped in a few calls rather than one read per two bytes.
+struct file_source {
+    jpeg_source_mgr pub;
+    FILE *file;
+    bool ended;
+    JOCTET buffer[4096];
+};
+
+void source_init(j_decompress_ptr) {}
+
+boolean source_fill(j_decompress_ptr cinfo)
+{
+    file_source *src = reinterpret_cast<file_source *>(cinfo->src);
+    size_t n = src->ended ? 0 : fread(src->buffer, 1, sizeof src->buffer, src->file);
+    if (n == 0) {
+        src->ended = true;
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->buffer[0] = 0xFF;
+        src->buffer[1] = JPEG_EOI;
+        n = 2;
+    }
+    src->pub.next_input_byte = src->buffer;
+    src->pub.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void source_skip(j_decompress_ptr cinfo, long count)
+{
+    file_source *src = reinterpret_cast<file_source *>(cinfo->src);
+    while (count > long(src->pub.bytes_in_buffer)) {
+        count -= long(src->pub.bytes_in_buffer);
+        if (src->ended) {
+            // nothing more to skip over: the fake marker stays
+            src->pub.next_input_byte = src->buffer;
+            src->pub.bytes_in_buffer = 2;
+            return;
+        }
+        source_fill(cinfo);
+    }
+    src->pub.next_input_byte += count;
+    src->pub.bytes_in_buffer -= size_t(count);
+}
+
+void source_term(j_decompress_ptr) {}
+
+// Reads file through a file_source of libjpeg's permanent pool.
+void use_file_source(jpeg_decompress_struct *cinfo, FILE *file)
+{
+    file_source *src = static_cast<file_source *>((*cinfo->mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(file_source)));
+    src->pub.init_source = source_init;
+    src->pub.fill_input_buffer = source_fill;
+    src->pub.skip_input_data = source_skip;
+    src->pub.resync_to_restart = jpeg_resync_to_restart;
+    src->pub.term_source = source_term;
+    src->pub.bytes_in_buffer = 0;
+    src->pub.next_input_byte = nullptr;
+    src->file = file;
+    src->ended = false;
+    cinfo->src = &src->pub;
+}
+
 bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr, int *colour_space)
 {
     jpeg_decompress_struct cinfo;
@@ -240,7 +308,7 @@ bool decode(jpeginput_t *in, FILE *file, const char *path, int ycbcr, int *colou
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
+    use_file_source(&cinfo, file);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff); // EXIF, for its orientation
     jpeg_read_header(&cinfo, TRUE);
     *colour_space = int(cinfo.jpeg_color_space);
