@@ -8,6 +8,7 @@
 #include <Imath/half.h>
 #include <OpenEXR/ImfCRgbaFile.h>
 
+#include "colour.h"
 #include "exrinput.h"
 #include "pngoutput.h"
 #include "prog.h"
@@ -15,19 +16,6 @@
 
 static const char prog_name[] = "radexport";
 static const char usage[] = "Usage: radexport input.exr output.png\n";
-
-// The sRGB transfer function from linear light, clipped to [0, 1] first; a
-// value that is not a number is written as 0 like a negative one.
-static double srgb_from_linear(double c)
-{
-    if (!(c >= 0))
-        return 0;
-    if (c > 1)
-        return 1;
-    if (c <= 0.0031308)
-        return 12.92 * c;
-    return 1.055 * std::pow(c, 0.4166666666666667) - 0.055;
-}
 
 // Alpha is stored linearly, clipped to [0, 1] (not a number gives 0).
 static double clip_alpha(double a)
@@ -79,22 +67,18 @@ int main(int argc, char **argv)
     if (!prog_parse({prog_name, "radexport", usage, 2}, argc, argv, &first, &status))
         return status;
     exrinput_ptr in(exrinput_new(argv[first]));
-    if (!in) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
-        return 1;
-    }
+    if (!in)
+        return prog_cannot_open(prog_name, argv[first], PROG_NO_STOP);
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
+    prog_size_line(prog_name, argv[first], w, h);
     std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(w) * 4]);
     if (!bytes) {
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;
     }
     pngoutput_ptr out(pngoutput_new(argv[first + 1], w, h, 1, 1));
-    if (!out) {
-        fprintf(stderr, "%s: Cannot open %s.\n", prog_name, argv[first + 1]);
-        return 1;
-    }
+    if (!out)
+        return prog_cannot_open(prog_name, argv[first + 1]);
 
     static const srgb_byte_table table;
     for (int y = 0; y < h; y++) {

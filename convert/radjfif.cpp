@@ -7,24 +7,13 @@
 #include <memory>
 #include <new>
 
+#include "colour.h"
 #include "jpeginput.h"
 #include "prog.h"
 #include "heap.h"
 
 static const char prog_name[] = "radjfif";
 static const char usage[] = "Usage: radjfif input.jpg output.exr\n";
-
-// The sRGB transfer function to linear light, input clipped to [0, 1].
-static double srgb_to_linear(double c)
-{
-    if (c < 0)
-        return 0;
-    if (c > 1)
-        return 1;
-    if (c <= 0.04045)
-        return c / 12.92;
-    return std::pow((c + 0.055) / 1.055, 2.4);
-}
 
 // One pixel from its decoded Y, Cb, Cr samples (0 ... 255): the samples are
 // scaled by 1/256 with chroma centred on 128, converted to R, G, B with the
@@ -84,11 +73,10 @@ int main(int argc, char **argv)
         if (const char *kind = refused_kind(colour_space))
             fprintf(stderr, "%s: %s is %s JPEG; only YCbCr and greyscale JPEGs are converted.\n",
                     prog_name, argv[first], kind);
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
-        return 1;
+        return prog_cannot_open(prog_name, argv[first], PROG_NO_STOP);
     }
     int w = jpeginput_get_width(in.get()), h = jpeginput_get_height(in.get());
-    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
+    prog_size_line(prog_name, argv[first], w, h);
     int orientation = jpeginput_get_orientation(in.get());
     if (orientation != 1)
         fprintf(stderr, "%s: %s: EXIF orientation %d is not applied; the image is converted as "
@@ -102,11 +90,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;
     }
-    exroutput_ptr out(exroutput_new(argv[first + 1], w, h));
-    if (!out) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first + 1]);
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], w, h, PROG_NO_STOP);
+    if (!out)
         return 1;
-    }
 
     for (int y = 0; y < h; y++) {
         const unsigned char *src = jpeginput_get_scanline(in.get(), y);

@@ -8,25 +8,13 @@
 #include <memory>
 #include <new>
 
+#include "colour.h"
 #include "ppminput.h"
 #include "prog.h"
 #include "heap.h"
 
 static const char prog_name[] = "radpixmap";
 static const char usage[] = "Usage: radpixmap input.ppm output.exr\n";
-
-// The Rec. 709 transfer function to linear light, clipped to [0, 1]
-// (exponent 2.2 on the power segment).
-static double rec709_to_linear(double x)
-{
-    if (x < 0)
-        return 0;
-    if (x > 1)
-        return 1;
-    if (x <= 0.081)
-        return x / 4.5;
-    return std::pow((x + 0.099) / 1.099, 2.2);
-}
 
 // One pixel from its raw samples: 8-bit samples are Rec. 709 encoded,
 // 16-bit ones linear and only scaled (a sample above maxval exceeds 1).
@@ -66,10 +54,8 @@ int main(int argc, char **argv)
     if (!prog_parse({prog_name, "radpixmap", usage, 2}, argc, argv, &first, &status))
         return status;
     ppminput_ptr in(ppminput_new(argv[first]));
-    if (!in) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
-        return 1;
-    }
+    if (!in)
+        return prog_cannot_open(prog_name, argv[first], PROG_NO_STOP);
     int w, h, maxval;
     if (!ppminput_read_size(in.get(), &w, &h)) {
         int magic = ppminput_get_magic(in.get());
@@ -86,7 +72,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: %s: %dx%d image is too large.\n", prog_name, argv[first], w, h);
         return 1;
     }
-    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
+    prog_size_line(prog_name, argv[first], w, h);
     if (!ppminput_read_maxval(in.get(), &maxval)) {
         fprintf(stderr, "%s: %s is not a valid ppm file.\n", prog_name, argv[first]);
         return 1;
@@ -100,11 +86,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "%s: Cannot allocate memory.\n", prog_name);
         return 1;
     }
-    exroutput_ptr out(exroutput_new(argv[first + 1], w, h));
-    if (!out) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first + 1]);
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], w, h, PROG_NO_STOP);
+    if (!out)
         return 1;
-    }
 
     // 8-bit samples have 256 values: each one's linear value is computed
     // once, with pixmap_pixel's formula, instead of a pow per sample.

@@ -29,10 +29,8 @@ int main(int argc, char **argv)
     if (!prog_parse({prog_name, "radraster-raw", usage, 2}, argc, argv, &first, &status))
         return status;
     std::unique_ptr<FILE, file_closer> file(fopen(argv[first], "r"));
-    if (!file) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
-        return 1;
-    }
+    if (!file)
+        return prog_cannot_open(prog_name, argv[first], PROG_NO_STOP);
     const int w = rawinput_width, h = rawinput_height;
     std::unique_ptr<float[]> grid(new (std::nothrow) float[size_t(w) * h]);
     if (!grid) {
@@ -47,15 +45,13 @@ int main(int argc, char **argv)
                 prog_name, argv[first], got, w, h, rawinput_bytes);
         return 1;
     }
-    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
+    prog_size_line(prog_name, argv[first], w, h);
     row_ptr row = prog_alloc_row(prog_name, w);
     if (!row)
         return 1;
-    exroutput_ptr out(exroutput_new(argv[first + 1], w, h));
-    if (!out) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first + 1]);
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], w, h, PROG_NO_STOP);
+    if (!out)
         return 1;
-    }
 
     for (int y = 0; y < h; y++) {
         prog_progress(prog_name, "Writing scanline", y, 1);

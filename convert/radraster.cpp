@@ -3,20 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "colour.h"
 #include "pnginput.h"
 #include "prog.h"
 #include "heap.h"
 
 static const char prog_name[] = "radraster";
 static const char usage[] = "Usage: radraster input.png output.exr\n";
-
-// The sRGB transfer function, encoded value in [0, 1] to linear light.
-static double srgb_to_linear(double v)
-{
-    if (v <= 0.04045)
-        return v / 12.92;
-    return std::pow((v + 0.055) / 1.055, 2.4);
-}
 
 // One pixel from samples scaled to [0, 1]: colour through the sRGB curve,
 // alpha linear.
@@ -51,20 +44,16 @@ int main(int argc, char **argv)
     if (!prog_parse({prog_name, "radraster", usage, 2}, argc, argv, &first, &status))
         return status;
     pnginput_ptr in(pnginput_new(argv[first]));
-    if (!in) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first]);
-        return 1;
-    }
+    if (!in)
+        return prog_cannot_open(prog_name, argv[first], PROG_NO_STOP);
     int w = pnginput_get_width(in.get()), h = pnginput_get_height(in.get());
-    printf("%s: %s [%dx%d]\n", prog_name, argv[first], w, h);
+    prog_size_line(prog_name, argv[first], w, h);
     row_ptr row = prog_alloc_row(prog_name, w);
     if (!row)
         return 1;
-    exroutput_ptr out(exroutput_new(argv[first + 1], w, h));
-    if (!out) {
-        fprintf(stderr, "%s: Cannot open %s\n", prog_name, argv[first + 1]);
+    exroutput_ptr out = prog_create_output(prog_name, argv[first + 1], w, h, PROG_NO_STOP);
+    if (!out)
         return 1;
-    }
 
     bool alpha = pnginput_has_alpha(in.get());
     int depth = pnginput_get_bit_depth(in.get());

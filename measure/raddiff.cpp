@@ -50,7 +50,7 @@ int main(int argc, char **argv)
     if (!other)
         return 1;
     int w = exrinput_get_width(in.get()), h = exrinput_get_height(in.get());
-    printf("%s: %s [%dx%d]\n", prog_name, argv[first + 1], w, h);
+    prog_size_line(prog_name, argv[first + 1], w, h);
 
     diff_stat st[4];
     for (int y = 0; y < h; y++) {

@@ -82,6 +82,48 @@ inline void ipt_to_xyz(double *x, double *y, double *z, double i, double p, doub
                std::pow(std::fabs(sp), inv), x, y, z);
 }
 
+// The transfer functions of the formats the converters read and write.
+
+// sRGB (IEC 61966-2-1), encoded value to linear light. Values outside
+// [0, 1] (a JPEG's colour matrix gives some) are clipped first.
+inline double srgb_to_linear(double c)
+{
+    if (c < 0)
+        return 0;
+    if (c > 1)
+        return 1;
+    if (c <= 0.04045)
+        return c / 12.92;
+    return std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+// sRGB from linear light, clipped to [0, 1] first; a value that is not a
+// number gives 0, like a negative one.
+inline double srgb_from_linear(double c)
+{
+    if (!(c >= 0))
+        return 0;
+    if (c > 1)
+        return 1;
+    if (c <= 0.0031308)
+        return 12.92 * c;
+    return 1.055 * std::pow(c, 0.4166666666666667) - 0.055;
+}
+
+// Rec. 709 (ITU-R BT.709), encoded value to linear light, clipped to
+// [0, 1], with the exponent 2.2 on the power segment as the PPM import
+// takes it (not 1 / 0.45).
+inline double rec709_to_linear(double x)
+{
+    if (x < 0)
+        return 0;
+    if (x > 1)
+        return 1;
+    if (x <= 0.081)
+        return x / 4.5;
+    return std::pow((x + 0.099) / 1.099, 2.2);
+}
+
 // The round trips the operators make, one pixel at a time: a colour's cone
 // responses or IPT coordinates, and the pixel that given ones make (with
 // alpha a).

@@ -52,15 +52,25 @@ bool prog_parse(const prog_command &command, int argc, char **argv, int *first, 
     return true;
 }
 
+int prog_cannot_open(const char *prog, const char *path, prog_stop stop)
+{
+    fprintf(stderr, "%s: Cannot open %s%s\n", prog, path, stop == PROG_STOP ? "." : "");
+    return 1;
+}
+
+void prog_size_line(const char *prog, const char *path, int w, int h)
+{
+    printf("%s: %s [%dx%d]\n", prog, path, w, h);
+}
+
 exrinput_ptr prog_open_input(const char *prog, const char *path)
 {
     exrinput_ptr in(exrinput_new(path));
     if (!in) {
-        fprintf(stderr, "%s: Cannot open %s.\n", prog, path);
+        prog_cannot_open(prog, path);
         return nullptr;
     }
-    printf("%s: %s [%dx%d]\n", prog, path, exrinput_get_width(in.get()),
-           exrinput_get_height(in.get()));
+    prog_size_line(prog, path, exrinput_get_width(in.get()), exrinput_get_height(in.get()));
     return in;
 }
 
@@ -68,7 +78,7 @@ exrinput_ptr prog_open_companion(const char *prog, const char *path, const exrin
 {
     exrinput_ptr other(exrinput_new(path));
     if (!other) {
-        fprintf(stderr, "%s: Cannot open %s.\n", prog, path);
+        prog_cannot_open(prog, path);
         return nullptr;
     }
     int w = exrinput_get_width(other.get()), h = exrinput_get_height(other.get());
@@ -88,12 +98,17 @@ row_ptr prog_alloc_row(const char *prog, int width)
     return row;
 }
 
+exroutput_ptr prog_create_output(const char *prog, const char *path, int w, int h, prog_stop stop)
+{
+    exroutput_ptr out(exroutput_new(path, w, h));
+    if (!out)
+        prog_cannot_open(prog, path, stop);
+    return out;
+}
+
 exroutput_ptr prog_create_output(const char *prog, const char *path, const exrinput_t *in)
 {
-    exroutput_ptr out(exroutput_new(path, exrinput_get_width(in), exrinput_get_height(in)));
-    if (!out)
-        fprintf(stderr, "%s: Cannot open %s.\n", prog, path);
-    return out;
+    return prog_create_output(prog, path, exrinput_get_width(in), exrinput_get_height(in));
 }
 
 void prog_done(const char *prog)

@@ -61,9 +61,20 @@ struct prog_command {
 [[nodiscard]] bool prog_parse(const prog_command &command, int argc, char **argv, int *first,
                               int *status);
 
+// How a program's "Cannot open" line ends: with a full stop, or without
+// (the converters' lines, which were always so).
+enum prog_stop { PROG_STOP, PROG_NO_STOP };
+
+// "<prog>: Cannot open <path>.\n" (or without the full stop) on stderr,
+// after the module's own message; returns 1, the status.
+int prog_cannot_open(const char *prog, const char *path, prog_stop stop = PROG_STOP);
+
+// "<prog>: <path> [WxH]\n" on stdout: the size line, once an input of any
+// format is open.
+void prog_size_line(const char *prog, const char *path, int w, int h);
+
 // Opens the input; on failure the reader's message is followed by
-// "<prog>: Cannot open <path>.\n". On success prints "<prog>: <path> [WxH]\n"
-// on stdout.
+// "<prog>: Cannot open <path>.\n". On success prints the size line.
 [[nodiscard]] exrinput_ptr prog_open_input(const char *prog, const char *path);
 
 // Opens an image that must have in's size. Prints "<prog>: Cannot open
@@ -76,8 +87,12 @@ struct prog_command {
 // A row of width pixels, or null after "<prog>: Cannot allocate memory.\n".
 [[nodiscard]] row_ptr prog_alloc_row(const char *prog, int width);
 
-// Creates the output at in's size; on failure the writer's message is
-// followed by "<prog>: Cannot open <path>.\n".
+// Creates an output of w x h; on failure the writer's message is followed
+// by prog_cannot_open's line.
+[[nodiscard]] exroutput_ptr prog_create_output(const char *prog, const char *path, int w, int h,
+                                               prog_stop stop = PROG_STOP);
+
+// The same at in's size.
 [[nodiscard]] exroutput_ptr prog_create_output(const char *prog, const char *path,
                                                const exrinput_t *in);
 
