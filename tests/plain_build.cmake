@@ -10,13 +10,7 @@ file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 unset(ENV{CMAKE_BUILD_TYPE})
 
-function(run_ok)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    list(JOIN ARGN " " command)
-    message(FATAL_ERROR "${command}: status ${status}:\n${out}\n${err}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_ok.cmake)
 
 # The compile command of radbright.cpp in the build's compile_commands.json.
 function(radbright_command out)

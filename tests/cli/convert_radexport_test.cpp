@@ -19,16 +19,6 @@ namespace {
 const double inf = std::numeric_limits<double>::infinity();
 const double not_a_number = std::numeric_limits<double>::quiet_NaN();
 
-// The names in a directory, to see that no temporary file is left behind.
-std::vector<std::string> names_in(const std::string &dir)
-{
-    std::vector<std::string> names;
-    for (auto &e : std::filesystem::directory_iterator(dir))
-        names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string ending(const std::string &s, size_t n)
 {
     return s.size() < n ? s : s.substr(s.size() - n);

@@ -117,15 +117,6 @@ bool interrupt_while_writing(const std::string &program, const std::vector<std::
     return WIFSIGNALED(st) && WTERMSIG(st) == sig;
 }
 
-std::vector<std::string> names_in(const std::string &dir)
-{
-    std::vector<std::string> names;
-    for (auto &e : std::filesystem::directory_iterator(dir))
-        names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 testkit::image noise(int w, int h)
 {
     std::vector<rgba_t> px;

@@ -36,9 +36,6 @@ struct run_cost {
 // capturing status, stdout and stderr; the cost goes to *cost when given.
 testkit::run_result run_shell(const std::string &script, run_cost *cost = nullptr);
 
-// The names of the entries of dir, sorted.
-std::vector<std::string> names_in(const std::string &dir);
-
 // A w x h image of values that do not compress: every pixel different.
 testkit::image noise(int w, int h);
 

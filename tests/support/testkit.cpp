@@ -22,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
@@ -354,6 +355,15 @@ void write_file(const std::string &path, const std::string &bytes)
     ASSERT_NE(f, nullptr) << path;
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
+}
+
+std::vector<std::string> names_in(const std::string &dir)
+{
+    std::vector<std::string> names;
+    for (auto &e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool exists(const std::string &path)

@@ -142,6 +142,10 @@ __attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...);
 // Writes bytes to path (a fixture of any format).
 void write_file(const std::string &path, const std::string &bytes);
 
+// The names of the entries of dir, sorted: to see that no temporary file is
+// left behind.
+std::vector<std::string> names_in(const std::string &dir);
+
 // Whether a file exists.
 bool exists(const std::string &path);
 

@@ -60,13 +60,13 @@ TEST_P(Outfile, TargetChangesOnlyAtTheCommit)
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(suite::names_in(dir.path()), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"out.txt"});
 
     // deleted without a commit: nothing changes, nothing is left
     EXPECT_EQ(write_text(target, "discarded\n", false), 0);
     EXPECT_EQ(slurp(target), "new\n");
     EXPECT_EQ(write_text(dir / "fresh.txt", "discarded\n", false), 0);
-    EXPECT_EQ(suite::names_in(dir.path()), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"out.txt"});
 }
 
 TEST_P(Outfile, RefusedTargetsSayWhy)
@@ -85,7 +85,7 @@ TEST_P(Outfile, RefusedTargetsSayWhy)
         EXPECT_EQ(outfile_new(path.c_str(), OUTFILE_SEEKABLE), nullptr) << path;
         EXPECT_EQ(errno, err) << path << ": " << strerror(errno);
     }
-    EXPECT_EQ(suite::names_in(dir.path()), (std::vector<std::string>{"fifo", "sub"}));
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"fifo", "sub"}));
 }
 
 // A name of 255 bytes, the most most file systems take: the temporary file
@@ -118,7 +118,7 @@ TEST_P(Outfile, RefusedWriteFailsTheCommitWithItsReason)
     waitpid(pid, &st, 0);
     EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
     EXPECT_EQ(slurp(target), "earlier\n");
-    EXPECT_EQ(suite::names_in(dir.path()), std::vector<std::string>{"out.txt"});
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"out.txt"});
 }
 
 INSTANTIATE_TEST_SUITE_P(BothKinds, Outfile, testing::Values(OUTFILE_UNNAMED, OUTFILE_NAMED),
@@ -154,6 +154,6 @@ TEST(OutfileNamed, StoppingSignalsRemoveTheTemporaryFile)
         waitpid(pid, &st, 0);
         EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == sig) << strsignal(sig) << " status " << st;
         EXPECT_EQ(slurp(target), "earlier\n") << strsignal(sig);
-        EXPECT_EQ(suite::names_in(dir.path()), std::vector<std::string>{"out.txt"}) << strsignal(sig);
+        EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"out.txt"}) << strsignal(sig);
     }
 }
