@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "outfile.h"
 
@@ -28,11 +29,13 @@ struct pngoutput_t {
 
 namespace {
 
-// Opens the target for writing. Returns false with errno set.
-bool open_target(pngoutput_t *out)
+// Opens the target for writing. Returns false with the reason in *why.
+bool open_target(pngoutput_t *out, std::string *why)
 {
-    out->target = outfile_new(out->path, OUTFILE_SEQUENTIAL);
+    out->target = outfile_new(out->path, OUTFILE_SEQUENTIAL, why);
     out->file = out->target ? outfile_stream(out->target) : nullptr;
+    if (out->target && !out->file)
+        *why = strerror(errno);
     return out->file != nullptr;
 }
 
@@ -111,8 +114,9 @@ pngoutput_t *pngoutput_new(const char *path, int width, int height, int alpha, i
         discard(out);
         return nullptr;
     }
-    if (!open_target(out)) {
-        fprintf(stderr, "pngoutput: Cannot open %s: %s\n", path, strerror(errno));
+    std::string why;
+    if (!open_target(out, &why)) {
+        fprintf(stderr, "pngoutput: Cannot open %s: %s\n", path, why.c_str());
         discard(out);
         return nullptr;
     }

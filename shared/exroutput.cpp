@@ -1,47 +1,103 @@
-// EXR writer over the library's C RGBA interface. The file is opened
-// through the suite's write policy (outfile): a temporary file that replaces
-// the target only when exroutput_commit completes it.
+// EXR writer over the library's RGBA interface. The library writes through
+// a stream of ours into the suite's write policy (outfile): a temporary
+// file that replaces the target only when exroutput_commit completes it, or
+// a device written through. Every byte goes through outfile_write_at, so a
+// write the system refuses, even one the library makes while it closes the
+// file (the offset table, which it cannot report), fails the commit.
 #include "exroutput.h"
 
 #include "outfile.h"
 
+#include <Iex.h>
 #include <Imath/half.h>
-#include <OpenEXR/ImfCRgbaFile.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfIO.h>
+#include <OpenEXR/ImfRgbaFile.h>
 
 #include <cerrno>
-#include <cfloat>
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
-
-struct exroutput_t {
-    ImfOutputFile *file;
-    ImfRgba *half_row;
-    int width;
-    int height;
-    int line;
-    bool failed;
-    std::string path;
-    outfile *target;
-};
+#include <vector>
 
 namespace {
 
-// The library's last error text, naming the user's path instead of the
-// one the library opened.
-std::string library_error(const exroutput_t *out)
-{
-    std::string text = ImfErrorMessage();
-    const std::string opened = out->target ? outfile_data_path(out->target) : out->path;
-    if (opened == out->path)
-        return text;
-    for (size_t at = text.find(opened); at != std::string::npos;
-         at = text.find(opened, at + out->path.size()))
-        text.replace(at, opened.size(), out->path);
-    return text;
-}
+// The library's output stream over an outfile, buffered: the library
+// writes a chunk as a few small pieces (its row, its size, its data), and
+// seeks back once, at the end, to fill in the offset table.
+class target_stream : public Imf::OStream {
+public:
+    target_stream(outfile *f, const char *path) : Imf::OStream(path), f_(f) { buf_.reserve(capacity); }
+
+    void write(const char c[], int n) override
+    {
+        if (buf_.size() + size_t(n) > capacity)
+            flush();
+        if (size_t(n) > capacity) {
+            put(c, size_t(n), pos_);
+        } else {
+            if (buf_.empty())
+                buf_at_ = pos_;
+            buf_.insert(buf_.end(), c, c + n);
+        }
+        pos_ += uint64_t(n);
+    }
+
+    uint64_t tellp() override { return pos_; }
+
+    void seekp(uint64_t pos) override
+    {
+        flush();
+        pos_ = pos;
+    }
+
+    // Writes out what is buffered; a refused write throws, with the
+    // system's reason, and is remembered by the outfile for the commit.
+    void flush()
+    {
+        if (buf_.empty())
+            return;
+        struct emptied {
+            std::vector<char> &v;
+            ~emptied() { v.clear(); } // written or refused, the bytes are done with
+        } done{buf_};
+        put(buf_.data(), buf_.size(), buf_at_);
+    }
+
+private:
+    static const size_t capacity = size_t(1) << 16;
+
+    void put(const char *data, size_t size, uint64_t at)
+    {
+        if (outfile_write_at(f_, data, size, at) != 0)
+            IEX_NAMESPACE::throwErrnoExc("%T.", errno);
+    }
+
+    outfile *f_;
+    std::vector<char> buf_;
+    uint64_t buf_at_ = 0; // where the buffered bytes go
+    uint64_t pos_ = 0;
+};
+
+} // namespace
+
+struct exroutput_t {
+    std::unique_ptr<Imf::RgbaOutputFile> file;
+    Imf::Rgba *half_row = nullptr;
+    int width = 0;
+    int height = 0;
+    int line = 0;
+    bool failed = false;
+    std::string path;
+    outfile *target = nullptr;
+    std::unique_ptr<target_stream> stream;
+};
+
+namespace {
 
 // The largest finite half.
 const float half_max = 65504.0f;
@@ -51,7 +107,7 @@ const float half_max = 65504.0f;
 // then converts to half exactly as ImfFloatToHalf does, inline. So no
 // output holds an infinity, and the brightest pixels of an image stay the
 // brightest instead of turning black in the next program of a chain.
-inline ImfHalf to_half(double v)
+inline uint16_t to_half(double v)
 {
     float f = float(v);
     if (!(f >= 0))
@@ -61,25 +117,15 @@ inline ImfHalf to_half(double v)
     return imath_float_to_half(f);
 }
 
-// The library completes the file when it is closed but cannot report a write
-// that fails then; reading the last row back shows whether the file is whole.
-bool last_row_readable(exroutput_t *out)
-{
-    ImfInputFile *check = ImfOpenInputFile(outfile_data_path(out->target));
-    if (!check)
-        return false;
-    int w = out->width, y = out->height - 1;
-    uintptr_t base = uintptr_t(out->half_row) - uintptr_t(int64_t(y) * w) * sizeof(ImfRgba);
-    ImfInputSetFrameBuffer(check, reinterpret_cast<ImfRgba *>(base), 1, w);
-    int ok = ImfInputReadPixels(check, y, y);
-    ImfCloseInputFile(check);
-    return ok != 0;
-}
-
+// Releases everything; the library's file first, since it writes through
+// the stream as it closes.
 void discard(exroutput_t *out)
 {
-    if (out->file)
-        ImfCloseOutputFile(out->file);
+    try {
+        out->file.reset();
+    } catch (...) {
+    }
+    out->stream.reset();
     outfile_delete(out->target);
     free(out->half_row);
     delete out;
@@ -97,34 +143,37 @@ exroutput_t *exroutput_new(const char *path, int width, int height)
     out->width = width;
     out->height = height;
     out->path = path;
-    out->half_row = static_cast<ImfRgba *>(malloc(size_t(width > 0 ? width : 1) * sizeof(ImfRgba)));
-    ImfHeader *header = ImfNewHeader();
-    if (!header || !out->half_row) {
+    out->half_row = static_cast<Imf::Rgba *>(malloc(size_t(width > 0 ? width : 1) * sizeof(Imf::Rgba)));
+    if (!out->half_row) {
         fprintf(stderr, "exroutput: Cannot allocate memory.\n");
-        if (header)
-            ImfDeleteHeader(header);
         discard(out);
         return nullptr;
     }
-    ImfHeaderSetDataWindow(header, 0, 0, width - 1, height - 1);
-    ImfHeaderSetDisplayWindow(header, 0, 0, width - 1, height - 1);
-    ImfHeaderSetCompression(header, IMF_PIZ_COMPRESSION);
-    ImfHeaderSetLineOrder(header, IMF_INCREASING_Y);
-    out->target = outfile_new(path, OUTFILE_SEEKABLE);
+    std::string why;
+    out->target = outfile_new(path, OUTFILE_SEEKABLE, &why);
     if (!out->target) {
         if (errno == ESPIPE)
             fprintf(stderr, "exroutput: Cannot write %s: an EXR image needs a file it can seek in, "
                             "not a pipe, FIFO or terminal.\n", path);
         else
-            fprintf(stderr, "exroutput: Cannot open image file \"%s\". %s.\n", path, strerror(errno));
-        ImfDeleteHeader(header);
+            fprintf(stderr, "exroutput: Cannot open image file \"%s\". %s.\n", path, why.c_str());
         discard(out);
         return nullptr;
     }
-    out->file = ImfOpenOutputFile(outfile_data_path(out->target), header, IMF_WRITE_RGBA);
-    ImfDeleteHeader(header);
-    if (!out->file) {
-        fprintf(stderr, "exroutput: %s\n", library_error(out).c_str());
+    try {
+        // data and display window (0, 0)-(width - 1, height - 1), every
+        // other attribute the library's default
+        Imf::Header header(width, height);
+        header.compression() = Imf::PIZ_COMPRESSION;
+        header.lineOrder() = Imf::INCREASING_Y;
+        out->stream.reset(new target_stream(out->target, path));
+        out->file.reset(new Imf::RgbaOutputFile(*out->stream, header, Imf::WRITE_RGBA));
+    } catch (const std::bad_alloc &) {
+        fprintf(stderr, "exroutput: Cannot allocate memory.\n");
+        discard(out);
+        return nullptr;
+    } catch (const std::exception &e) {
+        fprintf(stderr, "exroutput: %s\n", e.what());
         discard(out);
         return nullptr;
     }
@@ -141,19 +190,21 @@ void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels)
         return;
     }
     int w = out->width;
-    ImfRgba *h = out->half_row;
+    Imf::Rgba *h = out->half_row;
     for (int i = 0; i < w; i++) {
-        h[i].r = to_half(pixels[i].r);
-        h[i].g = to_half(pixels[i].g);
-        h[i].b = to_half(pixels[i].b);
-        h[i].a = to_half(pixels[i].a);
+        h[i].r.setBits(to_half(pixels[i].r));
+        h[i].g.setBits(to_half(pixels[i].g));
+        h[i].b.setBits(to_half(pixels[i].b));
+        h[i].a.setBits(to_half(pixels[i].a));
     }
     // Scanline `line` of the output lands in half_row; the base lies outside
     // the row, so it is formed in integer arithmetic.
-    uintptr_t base = uintptr_t(h) - uintptr_t(int64_t(out->line) * w) * sizeof(ImfRgba);
-    ImfOutputSetFrameBuffer(out->file, reinterpret_cast<ImfRgba *>(base), 1, w);
-    if (!ImfOutputWritePixels(out->file, 1)) {
-        fprintf(stderr, "exroutput: %s\n", library_error(out).c_str());
+    uintptr_t base = uintptr_t(h) - uintptr_t(int64_t(out->line) * w) * sizeof(Imf::Rgba);
+    try {
+        out->file->setFrameBuffer(reinterpret_cast<Imf::Rgba *>(base), 1, size_t(w));
+        out->file->writePixels(1);
+    } catch (const std::exception &e) {
+        fprintf(stderr, "exroutput: %s\n", e.what());
         out->failed = true;
     }
     out->line++;
@@ -163,13 +214,13 @@ int exroutput_commit(exroutput_t *out)
 {
     if (out->line < out->height || out->failed)
         return 1;
-    ImfOutputFile *file = out->file;
-    out->file = nullptr;
-    if (!ImfCloseOutputFile(file) ||
-        (outfile_is_temporary(out->target) && !last_row_readable(out))) {
-        fprintf(stderr, "exroutput: Cannot write %s: %s\n", out->path.c_str(),
-                library_error(out).c_str());
-        return 1;
+    // Closing the library's file writes its offset table through the
+    // stream; what the stream still buffers goes out next. A refusal of
+    // either is the outfile's first write error, which fails its commit.
+    try {
+        out->file.reset();
+        out->stream->flush();
+    } catch (const std::exception &) {
     }
     if (outfile_commit(out->target) != 0) {
         fprintf(stderr, "exroutput: Cannot write %s: %s.\n", out->path.c_str(), strerror(errno));

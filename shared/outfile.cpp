@@ -43,7 +43,6 @@ const int stopping_signals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE,
 // outputs open at once.
 const int max_pending = 8;
 char *pending[max_pending];
-bool handlers_installed = false;
 
 void remove_pending(int sig)
 {
@@ -54,10 +53,12 @@ void remove_pending(int sig)
     raise(sig);
 }
 
+// Puts remove_pending on every stopping signal, each time a name is made:
+// what is installed is asked of the system, not remembered, so a child
+// process whose signals were reset, or a caller that changed them since,
+// gets the handlers again.
 void install_handlers()
 {
-    if (handlers_installed)
-        return;
     for (int sig : stopping_signals) {
         struct sigaction old;
         // keep a signal that the parent chose to ignore ignored (a full-disk
@@ -69,7 +70,6 @@ void install_handlers()
         sigemptyset(&sa.sa_mask);
         sigaction(sig, &sa, nullptr);
     }
-    handlers_installed = true;
 }
 
 // Holds the stopping signals back while it lives, so that no signal can end
@@ -149,10 +149,68 @@ bool in_proc(const std::string &dir)
 
 enum target_kind { TARGET_FILE, TARGET_THROUGH };
 
+// A link's name for a message, its control bytes shown as \xNN.
+std::string shown(const std::string &name)
+{
+    std::string s;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f) {
+            char b[8];
+            snprintf(b, sizeof b, "\\x%02x", c);
+            s += b;
+        } else {
+            s += char(c);
+        }
+    }
+    return s;
+}
+
+// Whether a folder is sticky and writable by all, as /tmp is: anyone may
+// put names there, and only their owners may remove them.
+bool shared_folder(const struct stat &dir)
+{
+    return (dir.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+}
+
+// Whether the link whose lstat is st may be followed: the kernel's rule
+// for links in shared folders (protected_symlinks), applied whatever the
+// system's setting, since the links are read here and not followed by the
+// kernel. In a shared folder a link is followed only when it belongs to
+// the user or to the folder's owner. Returns 0, or an errno value with *why.
+int may_follow(const std::string &link, const struct stat &st, std::string *why)
+{
+    struct stat dir;
+    if (stat(directory_of(link).c_str(), &dir) != 0)
+        return errno;
+    if (!shared_folder(dir) || st.st_uid == geteuid() || st.st_uid == dir.st_uid)
+        return 0;
+    *why = std::string(strerror(EACCES)) + ": " + shown(link) +
+           " is a symbolic link in a folder that everyone may write to (sticky, as /tmp is), "
+           "and it belongs to neither you nor the folder's owner, so it is not followed";
+    return EACCES;
+}
+
+// Whether the file whose stat is st, in a sticky folder, may be replaced:
+// only its owner, the folder's owner or root may remove a name there, and
+// the rename at the commit would be refused after all the work.
+int may_replace(const std::string &file, const struct stat &st, std::string *why)
+{
+    struct stat dir;
+    uid_t me = geteuid();
+    if (stat(directory_of(file).c_str(), &dir) != 0 || !(dir.st_mode & S_ISVTX) || me == 0 ||
+        st.st_uid == me || dir.st_uid == me)
+        return 0;
+    *why = std::string(strerror(EPERM)) + ": " + shown(file) +
+           " is in a sticky folder and belongs to neither you nor the folder's owner, so it "
+           "cannot be replaced";
+    return EPERM;
+}
+
 // Follows path's chain of symbolic links to the file that is to be
 // replaced (or created) and says whether it is a regular file's place or a
-// node to write through. Returns 0, or an errno value.
-int resolve(const char *path, std::string *target, target_kind *kind)
+// node to write through. Returns 0, or an errno value (with *why for a
+// refused link).
+int resolve(const char *path, std::string *target, target_kind *kind, std::string *why)
 {
     if (!*path)
         return ENOENT;
@@ -169,18 +227,22 @@ int resolve(const char *path, std::string *target, target_kind *kind)
         if (S_ISLNK(st.st_mode)) {
             if (links >= 40)
                 return ELOOP;
+            if (int err = may_follow(cur, st, why))
+                return err;
             std::string dir = directory_of(cur);
             if (in_proc(dir)) {
                 *target = cur;
                 *kind = TARGET_THROUGH;
                 return 0;
             }
-            char link[PATH_MAX];
-            ssize_t n = readlink(cur.c_str(), link, sizeof link - 1);
+            std::string link(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+            ssize_t n = readlink(cur.c_str(), &link[0], link.size());
             if (n < 0)
                 return errno;
-            link[n] = '\0';
-            cur = link[0] == '/' ? std::string(link) : dir + link;
+            if (size_t(n) >= link.size())
+                return ENAMETOOLONG; // changed while it was read
+            link.resize(size_t(n));
+            cur = link[0] == '/' ? link : dir + link;
             continue;
         }
         if (S_ISDIR(st.st_mode))
@@ -304,14 +366,15 @@ int stream_close(void *)
     return 0; // the descriptor belongs to the outfile
 }
 
-// Flushes and closes the stream; an error of the stream's is the first
-// refused write's.
+// Flushes and closes the stream, if one was made. Returns the first write
+// refused, through the stream or outfile_write_at, else the stream's error.
 int close_stream(outfile *f)
 {
-    if (!f->stream)
-        return 0;
-    int rc = fclose(f->stream);
-    f->stream = nullptr;
+    int rc = 0;
+    if (f->stream) {
+        rc = fclose(f->stream);
+        f->stream = nullptr;
+    }
     if (f->write_error)
         return f->write_error;
     return rc == 0 ? 0 : errno ? errno : EIO;
@@ -336,15 +399,18 @@ void discard(outfile *f)
 
 } // namespace
 
-outfile *outfile_new(const char *path, outfile_access access)
+outfile *outfile_new(const char *path, outfile_access access, std::string *why)
 {
     outfile *f = new (std::nothrow) outfile;
     if (!f) {
         errno = ENOMEM;
+        if (why)
+            *why = strerror(errno);
         return nullptr;
     }
     target_kind kind;
-    int err = resolve(path, &f->target, &kind);
+    std::string reason;
+    int err = resolve(path, &f->target, &kind, &reason);
     if (!err && kind == TARGET_THROUGH) {
         err = open_through(f, access);
     } else if (!err) {
@@ -354,12 +420,16 @@ outfile *outfile_new(const char *path, outfile_access access)
             f->existed = true;
             if (faccessat(AT_FDCWD, f->target.c_str(), W_OK, AT_EACCESS) != 0)
                 err = errno;
+            else
+                err = may_replace(f->target, f->old, &reason);
         }
         if (!err)
             err = open_temporary(f);
     }
     if (err) {
         outfile_delete(f);
+        if (why)
+            *why = reason.empty() ? strerror(err) : reason;
         errno = err;
         return nullptr;
     }
@@ -385,6 +455,26 @@ FILE *outfile_stream(outfile *f)
         f->stream = fopencookie(f, "w", io);
     }
     return f->stream;
+}
+
+int outfile_write_at(outfile *f, const void *data, size_t size, uint64_t offset)
+{
+    const char *bytes = static_cast<const char *>(data);
+    while (size > 0) {
+        ssize_t n = pwrite(f->fd, bytes, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (!f->write_error)
+                f->write_error = n < 0 ? errno : EIO;
+            errno = f->write_error;
+            return -1;
+        }
+        bytes += n;
+        size -= size_t(n);
+        offset += uint64_t(n);
+    }
+    return 0;
 }
 
 int outfile_commit(outfile *f)

@@ -14,7 +14,11 @@
 //   old contents.
 // - A symbolic link: followed to the end of its chain; the file it names is
 //   the one replaced (its temporary file beside it) and the links stay. A
-//   dangling link creates the file it names.
+//   dangling link creates the file it names. In a folder that is sticky and
+//   writable by all (/tmp), a link is followed only when it belongs to the
+//   user or to the folder's owner, as the kernel follows links there;
+//   another user's link is refused, so nobody can plant a link to a file of
+//   ours and have a run replace it. Every link of a chain is checked.
 // - Anything else (a character or block device, a FIFO, a socket, or
 //   /dev/stdout and /dev/fd/N, which name an open stream): written through
 //   the path as a plain open would, with no temporary file, so /dev/null
@@ -23,7 +27,9 @@
 #ifndef OUTFILE_H
 #define OUTFILE_H
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 struct outfile;
 
@@ -33,10 +39,15 @@ enum outfile_access { OUTFILE_SEQUENTIAL, OUTFILE_SEEKABLE };
 
 // Opens the output for path. Returns null with errno set when it cannot be
 // created: ENOENT for an empty path or a missing directory, EISDIR for a
-// directory, EACCES or EROFS where a plain open would refuse, ESPIPE when
-// OUTFILE_SEEKABLE is asked of a target that cannot seek (a FIFO, a pipe, a
-// terminal). Nothing is left behind on failure.
-[[nodiscard]] outfile *outfile_new(const char *path, outfile_access access);
+// directory, EACCES or EROFS where a plain open would refuse (EACCES also
+// for another user's link in a shared folder), EPERM for a file in a
+// sticky folder that the user may not replace, ESPIPE when OUTFILE_SEEKABLE
+// is asked of a target that cannot seek (a FIFO, a pipe, a terminal).
+// When why is given it receives the reason in words: the system's text for
+// errno, followed for the two refusals above by what was refused and why.
+// Nothing is left behind on failure.
+[[nodiscard]] outfile *outfile_new(const char *path, outfile_access access,
+                                   std::string *why = nullptr);
 
 // The path by which a library opens the data being written, for writing
 // and for reading it back before the commit: /proc/self/fd/N for an unnamed
@@ -51,6 +62,11 @@ bool outfile_is_temporary(const outfile *f);
 // first write it refuses is remembered for outfile_commit. Null with errno
 // set when it cannot be made.
 FILE *outfile_stream(outfile *f);
+
+// Writes size bytes at offset, for a writer that seeks back (an EXR image
+// completes its offset table last). Returns 0, or -1 with errno set; the
+// first refused write is remembered for outfile_commit.
+[[nodiscard]] int outfile_write_at(outfile *f, const void *data, size_t size, uint64_t offset);
 
 // Completes the output: flushes the stream, syncs the data to disk and
 // renames the temporary file over the target (or closes the device or

@@ -17,13 +17,16 @@ struct textoutput {
 textoutput *textoutput_new(const char *path)
 {
     textoutput *out = new (std::nothrow) textoutput;
+    std::string why = strerror(ENOMEM);
     if (out) {
         out->path = path;
-        out->file = outfile_new(path, OUTFILE_SEQUENTIAL);
+        out->file = outfile_new(path, OUTFILE_SEQUENTIAL, &why);
         out->stream = out->file ? outfile_stream(out->file) : nullptr;
+        if (out->file && !out->stream)
+            why = strerror(errno);
     }
     if (!out || !out->stream) {
-        fprintf(stderr, "textoutput: Cannot open %s: %s\n", path, strerror(out ? errno : ENOMEM));
+        fprintf(stderr, "textoutput: Cannot open %s: %s\n", path, why.c_str());
         textoutput_delete(out);
         return nullptr;
     }
