@@ -286,3 +286,141 @@ TEST(SuiteTargets, DamagedInputLeavesTheTargetAsItWas)
     EXPECT_EQ(slurp(s.damaged), damaged);
     EXPECT_EQ(names_in(s.dir.path()), (std::vector<std::string>{"damaged.exr", "in.exr"}));
 }
+
+namespace {
+
+// Runs a writer as user uid (group uid), through setpriv: the test must be
+// root to act as several users.
+run_result run_as(uid_t uid, const writer &wr, const std::string &in, const std::string &out)
+{
+    std::vector<std::string> command = {"/usr/bin/setpriv", "--reuid=" + std::to_string(uid),
+                                        "--regid=" + std::to_string(uid), "--clear-groups",
+                                        program_path(wr.program)};
+    for (const std::string &a : args_for(wr, in, out))
+        command.push_back(a);
+    return run_command(command);
+}
+
+} // namespace
+
+// Another user's link in a folder that everyone may write to (sticky, as
+// /tmp is) must not make a run replace the file it points to: the link is
+// followed only when it belongs to the user or to the folder's owner, as
+// the kernel follows links there, on every link of a chain. A file there
+// that the user may not replace is refused before any row is read.
+TEST(SuiteTargets, OthersLinksInSharedFoldersAreNotFollowed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as several users";
+    const uid_t user = 65533, other = 65532;
+    scene s;
+    ASSERT_EQ(chmod(s.dir.path().c_str(), 0755), 0);
+    std::string shared = s.dir / "shared", open_dir = s.dir / "open", home = s.dir / "home";
+    ASSERT_EQ(mkdir(shared.c_str(), 0), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(mkdir(open_dir.c_str(), 0), 0);
+    ASSERT_EQ(chmod(open_dir.c_str(), 0777), 0); // writable by all, not sticky
+    ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
+    ASSERT_EQ(chown(home.c_str(), user, user), 0);
+    std::string victim = home + "/private";
+    auto link_as = [](const std::string &to, const std::string &link, uid_t owner) {
+        ASSERT_EQ(symlink(to.c_str(), link.c_str()), 0) << link;
+        ASSERT_EQ(lchown(link.c_str(), owner, owner), 0) << link;
+    };
+    const struct {
+        const char *name;
+        std::function<std::string()> make; // makes the target, returns its path
+        bool followed;
+        std::string refused; // words of the refusal
+    } cases[] = {
+        {"another user's link", [&] { link_as(victim, shared + "/link", other); return shared + "/link"; },
+         false, "/link is a symbolic link in a folder that everyone may write to"},
+        {"the user's own link", [&] { link_as(victim, shared + "/link", user); return shared + "/link"; },
+         true, ""},
+        {"the folder owner's link", [&] { link_as(victim, shared + "/link", 0); return shared + "/link"; },
+         true, ""},
+        {"another user's link in a folder that is not sticky",
+         [&] { link_as(victim, open_dir + "/link", other); return open_dir + "/link"; }, true, ""},
+        {"another user's link second in a chain",
+         [&] {
+             link_as(victim, shared + "/second", other);
+             link_as("second", shared + "/link", user);
+             return shared + "/link";
+         },
+         false, "/second is a symbolic link in a folder that everyone may write to"},
+        {"another user's file",
+         [&] {
+             write_file(shared + "/theirs", "theirs\n");
+             EXPECT_EQ(chmod((shared + "/theirs").c_str(), 0666), 0);
+             EXPECT_EQ(chown((shared + "/theirs").c_str(), other, other), 0);
+             return shared + "/theirs";
+         },
+         false, "/theirs is in a sticky folder and belongs to neither you nor the folder's owner"},
+    };
+    for (const writer &wr : writers) {
+        std::string want = s.reference(wr);
+        for (const auto &c : cases) {
+            write_file(victim, "private\n");
+            ASSERT_EQ(chown(victim.c_str(), user, user), 0);
+            ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+            std::string target = c.make();
+            std::string before = slurp(target);
+            run_result r = run_as(user, wr, s.in, target);
+            if (c.followed) {
+                EXPECT_EQ(r.status, 0) << wr.program << ", " << c.name << "\n" << r.err;
+                EXPECT_EQ(slurp(victim), want) << wr.program << ", " << c.name;
+                EXPECT_TRUE(is_link(target)) << wr.program << ", " << c.name;
+            } else {
+                EXPECT_EQ(r.status, 1) << wr.program << ", " << c.name;
+                EXPECT_EQ(slurp(victim), "private\n") << wr.program << ", " << c.name;
+                EXPECT_EQ(slurp(target), before) << wr.program << ", " << c.name;
+                EXPECT_NE(r.err.find(c.refused), std::string::npos) << c.name << "\n" << r.err;
+                EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
+                EXPECT_EQ(r.err.find('\r'), std::string::npos) << c.name << "\n" << r.err;
+            }
+            EXPECT_EQ(names_in(home), std::vector<std::string>{"private"}) << c.name;
+            for (const std::string &dir : {shared, open_dir})
+                for (const std::string &name : names_in(dir))
+                    fs::remove(dir + "/" + name);
+        }
+    }
+}
+
+// A device that refuses every byte (/dev/full) fails the run with the
+// system's reason and no Done line, however small the output: before the
+// writer saw its own writes, an EXR image small enough to go out only at
+// the close was lost without a word.
+TEST(SuiteTargets, RefusedWritesToDevicesFailTheRun)
+{
+    struct stat st;
+    if (stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode))
+        GTEST_SKIP() << "no /dev/full";
+    temp_dir dir;
+    write_exr(dir / "small.exr", noise(6, 4));
+    write_exr(dir / "large.exr", noise(256, 256));
+    const struct {
+        std::string program;
+        std::vector<std::string> after; // arguments after input and output
+    } programs[] = {
+        {"radbright", {}}, {"radsoften", {"0.05"}}, {"radclamp", {}},
+        {"radexport", {}}, {"radsurvey", {"100"}},
+    };
+    for (const auto &p : programs)
+        for (const char *in : {"small.exr", "large.exr"}) {
+            std::vector<std::string> args = {dir / in, "/dev/full"};
+            args.insert(args.end(), p.after.begin(), p.after.end());
+            run_result r = run(p.program, args);
+            EXPECT_EQ(r.status, 1) << p.program << " " << in << "\n" << r.err;
+            // at the close ("Cannot write /dev/full: No space left on
+            // device."), or the library's words for a row that went out
+            // before it
+            EXPECT_NE(r.err.find("/dev/full"), r.err.rfind(p.program + ": /dev/full was not"))
+                << p.program << " " << in << "\n" << r.err;
+            EXPECT_NE(r.err.find("No space left on device"), std::string::npos)
+                << p.program << " " << in << "\n" << r.err;
+            // the last line, with no Done line before it
+            const std::string last = p.program + ": /dev/full was not written.\n";
+            EXPECT_EQ(r.err.rfind(last), r.err.size() - last.size()) << p.program << " " << in << "\n" << r.err;
+            EXPECT_EQ(r.err.find(p.program + ": Done."), std::string::npos) << p.program << " " << in;
+        }
+}

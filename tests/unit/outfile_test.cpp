@@ -127,13 +127,18 @@ INSTANTIATE_TEST_SUITE_P(BothKinds, Outfile, testing::Values(OUTFILE_UNNAMED, OU
                          });
 
 // A named temporary file is removed by every catchable stopping signal, and
-// the process still dies of that signal.
+// the process still dies of that signal; also in a child whose signals were
+// reset after its parent had made a named file (nothing of the handlers is
+// remembered across that).
 TEST(OutfileNamed, StoppingSignalsRemoveTheTemporaryFile)
 {
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXFSZ}) {
         temp_dir dir;
         std::string target = dir / "out.txt";
         write_file(target, "earlier\n");
+        outfile_select(OUTFILE_NAMED);
+        EXPECT_EQ(write_text(dir / "parent.txt", "parent\n", false), 0);
+        outfile_select(OUTFILE_UNNAMED);
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
