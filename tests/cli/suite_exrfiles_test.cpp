@@ -339,3 +339,21 @@ TEST(SuiteExrFiles, PipesAndOtherKindsOfImageAreRefusedWithTheReason)
         EXPECT_FALSE(exists(dir / "out.exr"));
     }
 }
+
+// A path of any length is named whole in the advice that quotes it.
+TEST(SuiteExrFiles, AnotherKindOfImageIsNamedByItsWholePath)
+{
+    temp_dir dir;
+    std::string folder = dir.path();
+    for (char c : {'d', 'e'}) {
+        folder += "/" + std::string(200, c);
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    }
+    const std::string in = folder + "/" + std::string(620 - folder.size() - 1 - 4, 'f') + ".exr";
+    ASSERT_EQ(in.size(), 620u);
+    write_file(in, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    run_result r = run("radbright", {in, dir / "out.exr"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "exrinput: " + in + " is a PNG image, not OpenEXR; radraster converts it (radraster " + in +
+                         " photo.exr).\nradbright: Cannot open " + in + ".\n");
+}
