@@ -3,6 +3,8 @@
 // against the offset table and the sizes the header implies.
 #include "exrwalk.h"
 
+#include "printable.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
@@ -156,12 +158,13 @@ classified classify(const exrwalk_part &part)
     return c;
 }
 
-// The first few of a list, for a message.
+// The first few of a list, for a message; the names come from the file and
+// are made printable.
 std::string first_few(const std::vector<std::string> &names)
 {
     std::string s;
     for (size_t i = 0; i < names.size() && i < 8; i++)
-        s += (i ? ", " : "") + names[i];
+        s += (i ? ", " : "") + printable(names[i]);
     if (names.size() > 8)
         s += ", ...";
     return s.empty() ? "none" : s;
@@ -185,7 +188,7 @@ exrwalk_result read_header(FILE *f, long long file_size, const char *path, exrwa
         long long left = file_size - ftell(f);
         if (size < 0 || size > left) {
             fprintf(stderr, "exrinput: %s: attribute \"%s\" declares %d bytes, more than the %lld left in the file.\n",
-                    path, name, int(size), left < 0 ? 0 : left);
+                    path, printable(name).c_str(), int(size), left < 0 ? 0 : left);
             return EXRWALK_REFUSED;
         }
         bool known = !strcmp(name, "dataWindow") || !strcmp(name, "channels") ||
@@ -253,7 +256,7 @@ bool locate_colour(const char *path, exrwalk_file *file)
     if (first.kind == classified::one_layer) {
         file->layer = first.layer;
         fprintf(stderr, "exrinput: %s: no colour channels at the top level; reading layer \"%s\".\n",
-                path, first.layer.c_str());
+                path, printable(first.layer).c_str());
         return true;
     }
     if (first.kind == classified::several) {
@@ -279,9 +282,9 @@ bool locate_colour(const char *path, exrwalk_file *file)
             file->layer = c.layer;
             std::string what = "part " + std::to_string(p);
             if (!file->parts[size_t(p)].name.empty())
-                what += " (\"" + file->parts[size_t(p)].name + "\")";
+                what += " (\"" + printable(file->parts[size_t(p)].name) + "\")";
             if (!c.layer.empty())
-                what += ", layer \"" + c.layer + "\"";
+                what += ", layer \"" + printable(c.layer) + "\"";
             fprintf(stderr, "exrinput: %s: part 0 holds no colour channels; reading %s.\n", path,
                     what.c_str());
             return true;
