@@ -4,6 +4,7 @@
 #include "exrinput.h"
 
 #include "exrwalk.h"
+#include "printable.h"
 
 #include <Imath/half.h>
 #include <OpenEXR/ImfFrameBuffer.h>
@@ -47,7 +48,7 @@ struct exrinput_t {
     std::string path;
     int part = 0;
     std::string layer;
-    std::string error; // the library's text for the last failure
+    std::string error; // the library's text for the last failure, printable
     Imf::Rgba *half_row = nullptr; // block_rows rows of halves
     int width = 0;
     int height = 0;
@@ -58,6 +59,13 @@ struct exrinput_t {
     int block_first = -1; // first row held in half_row, or -1
     int block_count = 0; // rows held
 };
+
+// The library's text for a failure, which can quote names and types from
+// the file: made printable, the path kept as the user gave it.
+static std::string library_text(const exrinput_t *in, const std::exception &e)
+{
+    return printable_except(e.what(), in->path);
+}
 
 // Opens the located colour with the library; false with in->error set.
 static bool open_source(exrinput_t *in)
@@ -73,7 +81,7 @@ static bool open_source(exrinput_t *in)
         }
         in->open = true;
     } catch (const std::exception &e) {
-        in->error = e.what();
+        in->error = library_text(in, e);
         in->file = exr_source();
     }
     return in->open;
@@ -184,7 +192,7 @@ static bool read_rows(exrinput_t *in, Imf::Rgba *dest, int y, int count)
             in->file.part->readPixels(y1, y2);
         }
     } catch (const std::exception &e) {
-        in->error = e.what();
+        in->error = library_text(in, e);
         return false;
     }
     return true;

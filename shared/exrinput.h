@@ -9,7 +9,8 @@
 struct exrinput_t;
 
 // Opens path. On failure prints "exrinput: <reason>\n" on stderr and returns
-// null. The caller owns the handle until exrinput_delete.
+// null; names from the file in it, and in the library's texts, are shown
+// through printable(). The caller owns the handle until exrinput_delete.
 [[nodiscard]] exrinput_t *exrinput_new(const char *path);
 
 // Width and height of the file's data window.

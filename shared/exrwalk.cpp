@@ -3,8 +3,11 @@
 // against the offset table and the sizes the header implies.
 #include "exrwalk.h"
 
+#include "printable.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -40,32 +43,45 @@ bool read_name(FILE *f, char (&name)[256])
     return false;
 }
 
-// How another kind of image is brought in, from its first bytes; null for
-// an unknown kind.
-const char *other_kind(const unsigned char *b, size_t n, const char *path)
+// printf into a string, for messages that hold a path or a name of any
+// length.
+__attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...)
 {
-    static char text[512];
+    va_list ap, again;
+    va_start(ap, fmt);
+    va_copy(again, ap);
+    int n = vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    std::string s(n > 0 ? size_t(n) : 0, '\0');
+    if (n > 0)
+        vsnprintf(&s[0], s.size() + 1, fmt, again);
+    va_end(again);
+    return s;
+}
+
+// How another kind of image is brought in, from its first bytes; "" for an
+// unknown kind.
+std::string other_kind(const unsigned char *b, size_t n, const char *path)
+{
     auto starts = [&](const char *magic, size_t len) { return n >= len && memcmp(b, magic, len) == 0; };
     const char *any = "convert it to OpenEXR with any converter (for example oiiotool or "
                       "ImageMagick's convert)";
     if (starts("\x89PNG\r\n\x1a\n", 8))
-        snprintf(text, sizeof text, "is a PNG image, not OpenEXR; radraster converts it (radraster %s photo.exr)", path);
-    else if (starts("\xff\xd8\xff", 3))
-        snprintf(text, sizeof text, "is a JPEG image, not OpenEXR; radjfif converts it (radjfif %s photo.exr)", path);
-    else if (starts("P6", 2))
-        snprintf(text, sizeof text, "is a raw PPM (P6) image, not OpenEXR; radpixmap converts it (radpixmap %s photo.exr)", path);
-    else if (n >= 2 && b[0] == 'P' && (b[1] == 'F' || b[1] == 'f'))
-        snprintf(text, sizeof text, "is a PFM image, not OpenEXR; %s", any);
-    else if (n >= 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '7')
-        snprintf(text, sizeof text, "is a netpbm image (P%c), not OpenEXR; make it a raw PPM (P6) with "
-                 "netpbm's tools (for example pnmtopnm or pgmtoppm) for radpixmap, or %s", b[1], any);
-    else if (starts("#?RADIANCE", 10) || starts("#?RGBE", 6))
-        snprintf(text, sizeof text, "is a Radiance HDR image, not OpenEXR; %s", any);
-    else if (starts("II*\0", 4) || starts("MM\0*", 4))
-        snprintf(text, sizeof text, "is a TIFF image, not OpenEXR; %s", any);
-    else
-        return nullptr;
-    return text;
+        return format("is a PNG image, not OpenEXR; radraster converts it (radraster %s photo.exr)", path);
+    if (starts("\xff\xd8\xff", 3))
+        return format("is a JPEG image, not OpenEXR; radjfif converts it (radjfif %s photo.exr)", path);
+    if (starts("P6", 2))
+        return format("is a raw PPM (P6) image, not OpenEXR; radpixmap converts it (radpixmap %s photo.exr)", path);
+    if (n >= 2 && b[0] == 'P' && (b[1] == 'F' || b[1] == 'f'))
+        return format("is a PFM image, not OpenEXR; %s", any);
+    if (n >= 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '7')
+        return format("is a netpbm image (P%c), not OpenEXR; make it a raw PPM (P6) with "
+                      "netpbm's tools (for example pnmtopnm or pgmtoppm) for radpixmap, or %s", b[1], any);
+    if (starts("#?RADIANCE", 10) || starts("#?RGBE", 6))
+        return format("is a Radiance HDR image, not OpenEXR; %s", any);
+    if (starts("II*\0", 4) || starts("MM\0*", 4))
+        return format("is a TIFF image, not OpenEXR; %s", any);
+    return "";
 }
 
 // Rows in one chunk of a scanline part, by compression; 0 for a
@@ -142,12 +158,13 @@ classified classify(const exrwalk_part &part)
     return c;
 }
 
-// The first few of a list, for a message.
+// The first few of a list, for a message; the names come from the file and
+// are made printable.
 std::string first_few(const std::vector<std::string> &names)
 {
     std::string s;
     for (size_t i = 0; i < names.size() && i < 8; i++)
-        s += (i ? ", " : "") + names[i];
+        s += (i ? ", " : "") + printable(names[i]);
     if (names.size() > 8)
         s += ", ...";
     return s.empty() ? "none" : s;
@@ -171,7 +188,7 @@ exrwalk_result read_header(FILE *f, long long file_size, const char *path, exrwa
         long long left = file_size - ftell(f);
         if (size < 0 || size > left) {
             fprintf(stderr, "exrinput: %s: attribute \"%s\" declares %d bytes, more than the %lld left in the file.\n",
-                    path, name, int(size), left < 0 ? 0 : left);
+                    path, printable(name).c_str(), int(size), left < 0 ? 0 : left);
             return EXRWALK_REFUSED;
         }
         bool known = !strcmp(name, "dataWindow") || !strcmp(name, "channels") ||
@@ -239,7 +256,7 @@ bool locate_colour(const char *path, exrwalk_file *file)
     if (first.kind == classified::one_layer) {
         file->layer = first.layer;
         fprintf(stderr, "exrinput: %s: no colour channels at the top level; reading layer \"%s\".\n",
-                path, first.layer.c_str());
+                path, printable(first.layer).c_str());
         return true;
     }
     if (first.kind == classified::several) {
@@ -265,9 +282,9 @@ bool locate_colour(const char *path, exrwalk_file *file)
             file->layer = c.layer;
             std::string what = "part " + std::to_string(p);
             if (!file->parts[size_t(p)].name.empty())
-                what += " (\"" + file->parts[size_t(p)].name + "\")";
+                what += " (\"" + printable(file->parts[size_t(p)].name) + "\")";
             if (!c.layer.empty())
-                what += ", layer \"" + c.layer + "\"";
+                what += ", layer \"" + printable(c.layer) + "\"";
             fprintf(stderr, "exrinput: %s: part 0 holds no colour channels; reading %s.\n", path,
                     what.c_str());
             return true;
@@ -323,48 +340,48 @@ void check_chunks(int fd, long long file_size, long long tables_at, exrwalk_file
     const int head = file->multipart ? 12 : 8;
     for (int i = 0; i < chunks; i++) {
         int first = i * lpc, rows = std::min(lpc, h - first);
-        char why[200] = "";
+        std::string why;
         unsigned char entry[8], ch[12];
         if (pread(fd, entry, 8, table + 8LL * i) != 8) {
-            snprintf(why, sizeof why, "the offset table ends before chunk %d's entry", i);
+            why = format("the offset table ends before chunk %d's entry", i);
         } else {
             uint64_t at = le64(entry);
             if (at < uint64_t(tables_end) || at + head > uint64_t(file_size)) {
-                snprintf(why, sizeof why, "chunk %d's offset %llu lies outside the file's data", i,
-                         (unsigned long long)at);
+                why = format("chunk %d's offset %llu lies outside the file's data", i,
+                             (unsigned long long)at);
             } else if (pread(fd, ch, size_t(head), off_t(at)) != head) {
-                snprintf(why, sizeof why, "chunk %d cannot be read", i);
+                why = format("chunk %d cannot be read", i);
             } else {
                 const unsigned char *c = ch;
                 if (file->multipart && le32(c) != file->part) {
-                    snprintf(why, sizeof why, "chunk %d names part %d", i, int(le32(c)));
+                    why = format("chunk %d names part %d", i, int(le32(c)));
                 } else {
                     c += file->multipart ? 4 : 0;
                     int y = le32(c), size = le32(c + 4);
                     long long raw = pixel_bytes > 0 ? pixel_bytes * w * rows : -1;
                     if (int64_t(y) != int64_t(part.box[1]) + first)
-                        snprintf(why, sizeof why, "chunk %d says it starts at row %d, not %d", i, y,
-                                 part.box[1] + first);
+                        why = format("chunk %d says it starts at row %d, not %d", i, y,
+                                     part.box[1] + first);
                     else if (size <= 0)
-                        snprintf(why, sizeof why, "chunk %d declares %d bytes of data", i, size);
+                        why = format("chunk %d declares %d bytes of data", i, size);
                     else if (at + head + uint64_t(size) > uint64_t(file_size))
-                        snprintf(why, sizeof why, "chunk %d's %d bytes run past the end of the file", i, size);
+                        why = format("chunk %d's %d bytes run past the end of the file", i, size);
                     else if (raw > 0 && size > raw)
-                        snprintf(why, sizeof why, "chunk %d holds %d bytes, more than its rows' %lld uncompressed",
-                                 i, size, raw);
+                        why = format("chunk %d holds %d bytes, more than its rows' %lld uncompressed",
+                                     i, size, raw);
                     else if (raw > 0 && part.compression == 0 && size != raw)
-                        snprintf(why, sizeof why, "chunk %d holds %d bytes, not its rows' %lld", i, size, raw);
+                        why = format("chunk %d holds %d bytes, not its rows' %lld", i, size, raw);
                     // deflate expands at most 1032-fold, so a ZIP chunk far
                     // smaller than that share of its rows was written for a
                     // narrower image
                     else if (raw > 0 && (part.compression == 2 || part.compression == 3) &&
                              size * 1033LL + 4096 < raw)
-                        snprintf(why, sizeof why, "chunk %d holds %d bytes, too few for its rows' %lld even compressed",
-                                 i, size, raw);
+                        why = format("chunk %d holds %d bytes, too few for its rows' %lld even compressed",
+                                     i, size, raw);
                 }
             }
         }
-        if (why[0])
+        if (!why.empty())
             file->bad_chunks.push_back({first, rows, why});
     }
 }
@@ -440,9 +457,12 @@ exrwalk_result exrwalk(const char *path, int max_side, exrwalk_file *file)
         } else if (result == EXRWALK_OK) {
             result = EXRWALK_UNKNOWN;
         }
-    } else if (const char *kind = other_kind(head, n, path)) {
-        fprintf(stderr, "exrinput: %s %s.\n", path, kind);
-        result = EXRWALK_REFUSED;
+    } else {
+        std::string kind = other_kind(head, n, path);
+        if (!kind.empty()) {
+            fprintf(stderr, "exrinput: %s %s.\n", path, kind.c_str());
+            result = EXRWALK_REFUSED;
+        }
     }
     fclose(f);
     return result;

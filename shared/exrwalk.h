@@ -52,7 +52,7 @@ enum exrwalk_result {
 // holds, a data window beyond max_side pixels a side, or a file whose colour
 // channels cannot be told (none, or several candidates). When the colour is
 // not at the top level of the first part, prints one note naming the layer
-// or part that is read.
+// or part that is read. Names from the file are printed through printable().
 [[nodiscard]] exrwalk_result exrwalk(const char *path, int max_side, exrwalk_file *file);
 
 #endif

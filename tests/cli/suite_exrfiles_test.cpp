@@ -302,6 +302,84 @@ TEST(SuiteExrFiles, HostileAndSilentlyDamagedFiles)
     }
 }
 
+// A name in a file can hold escape sequences that would retitle or clear
+// the user's terminal through the reader's messages: every name the reader
+// prints (channels, layers, parts, attributes, and the library's texts that
+// quote them) shows them as \xNN, while the path stays as the user gave it.
+TEST(SuiteExrFiles, NamesFromTheFileCannotDriveTheTerminal)
+{
+    temp_dir dir;
+    const std::string title = "\x1b]0;pwned\x07", clear = "\x1b[2J";
+    const std::string title_shown = "\\x1b]0;pwned\\x07", clear_shown = "\\x1b[2J";
+    const std::string in = dir / "back\\slash.exr", out = dir / "out.exr";
+    const std::string both = title + clear, both_shown = title_shown + clear_shown;
+    // Rewrites the 32-bit word `skip` bytes after the first `find` in the
+    // file.
+    auto patched = [&](const std::string &find, size_t skip, uint32_t word) {
+        std::string bytes = slurp(in);
+        size_t at = bytes.find(find);
+        ASSERT_NE(at, std::string::npos);
+        put_le32(bytes, at + skip, word);
+        write_file(in, bytes);
+    };
+    const struct {
+        std::string name;
+        std::function<void()> write;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"channel names", [&] { write_exr_parts(in, {channels_part(4, 3, {title, clear})}); }, 1,
+         "exrinput: " + in + " holds no colour channels (R, G, B or Y); its channels: " + clear_shown +
+             ", " + title_shown + ".\n"},
+        {"layer name",
+         [&] { write_exr_parts(in, {channels_part(4, 3, {both + ".R", both + ".G", both + ".B"})}); }, 0,
+         "exrinput: " + in + ": no colour channels at the top level; reading layer \"" + both_shown +
+             "\".\n"},
+        {"several layer names",
+         [&] { write_exr_parts(in, {channels_part(4, 3, {title + ".R", title + ".G", title + ".B", clear + ".Y"})}); },
+         1,
+         "exrinput: " + in + " holds no colour at the top level but several colour layers (" +
+             clear_shown + ", " + title_shown + ")"},
+        {"part and layer names",
+         [&] {
+             std::vector<exr_part> parts = {channels_part(4, 3, {"Z"}),
+                                            channels_part(4, 3, {clear + ".R", clear + ".G", clear + ".B"})};
+             parts[0].name = "depth";
+             parts[1].name = title;
+             write_exr_parts(in, parts);
+         },
+         0,
+         "exrinput: " + in + ": part 0 holds no colour channels; reading part 1 (\"" + title_shown +
+             "\"), layer \"" + clear_shown + "\".\n"},
+        {"oversized attribute name",
+         [&] {
+             exr_part part = channels_part(4, 3, {"R", "G", "B"});
+             part.strings = {{both, "a note"}};
+             write_exr_parts(in, {part});
+             patched(both + std::string("\0string\0", 8), both.size() + 8, 0x7fffffff);
+         },
+         1,
+         "exrinput: " + in + ": attribute \"" + both_shown + "\" declares 2147483647 bytes, more than the "},
+        {"library's text quoting a channel",
+         [&] {
+             // a sample type that only the library checks
+             write_exr_parts(in, {channels_part(4, 3, {"R", "G", "B", title})});
+             patched(title + std::string("\0\x01\0\0\0", 5), title.size() + 1, 7);
+         },
+         1,
+         "exrinput: Cannot read image file \"" + in + "\". Pixel type of \"" + title_shown +
+             "\" image channel is invalid.\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.write();
+        run_result r = run("radbright", {in, out});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ((r.out + r.err).find_first_of("\x1b\x07"), std::string::npos) << r.err;
+    }
+}
+
 // An EXR image is read out of order, so a pipe or a FIFO is refused at once
 // (never a hang); an image of another kind is named, with how to bring it in.
 TEST(SuiteExrFiles, PipesAndOtherKindsOfImageAreRefusedWithTheReason)
@@ -338,4 +416,22 @@ TEST(SuiteExrFiles, PipesAndOtherKindsOfImageAreRefusedWithTheReason)
         EXPECT_EQ(r.err.rfind("exrinput: " + (dir / "photo.exr") + " " + k.kind, 0), 0u) << r.err;
         EXPECT_FALSE(exists(dir / "out.exr"));
     }
+}
+
+// A path of any length is named whole in the advice that quotes it.
+TEST(SuiteExrFiles, AnotherKindOfImageIsNamedByItsWholePath)
+{
+    temp_dir dir;
+    std::string folder = dir.path();
+    for (char c : {'d', 'e'}) {
+        folder += "/" + std::string(200, c);
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    }
+    const std::string in = folder + "/" + std::string(620 - folder.size() - 1 - 4, 'f') + ".exr";
+    ASSERT_EQ(in.size(), 620u);
+    write_file(in, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    run_result r = run("radbright", {in, dir / "out.exr"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "exrinput: " + in + " is a PNG image, not OpenEXR; radraster converts it (radraster " + in +
+                         " photo.exr).\nradbright: Cannot open " + in + ".\n");
 }
