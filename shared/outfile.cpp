@@ -3,6 +3,8 @@
 // FIFOs and open streams written through.
 #include "outfile.h"
 
+#include "printable.h"
+
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -149,22 +151,6 @@ bool in_proc(const std::string &dir)
 
 enum target_kind { TARGET_FILE, TARGET_THROUGH };
 
-// A link's name for a message, its control bytes shown as \xNN.
-std::string shown(const std::string &name)
-{
-    std::string s;
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7f) {
-            char b[8];
-            snprintf(b, sizeof b, "\\x%02x", c);
-            s += b;
-        } else {
-            s += char(c);
-        }
-    }
-    return s;
-}
-
 // Whether a folder is sticky and writable by all, as /tmp is: anyone may
 // put names there, and only their owners may remove them.
 bool shared_folder(const struct stat &dir)
@@ -184,7 +170,7 @@ int may_follow(const std::string &link, const struct stat &st, std::string *why)
         return errno;
     if (!shared_folder(dir) || st.st_uid == geteuid() || st.st_uid == dir.st_uid)
         return 0;
-    *why = std::string(strerror(EACCES)) + ": " + shown(link) +
+    *why = std::string(strerror(EACCES)) + ": " + printable(link) +
            " is a symbolic link in a folder that everyone may write to (sticky, as /tmp is), "
            "and it belongs to neither you nor the folder's owner, so it is not followed";
     return EACCES;
@@ -200,7 +186,7 @@ int may_replace(const std::string &file, const struct stat &st, std::string *why
     if (stat(directory_of(file).c_str(), &dir) != 0 || !(dir.st_mode & S_ISVTX) || me == 0 ||
         st.st_uid == me || dir.st_uid == me)
         return 0;
-    *why = std::string(strerror(EPERM)) + ": " + shown(file) +
+    *why = std::string(strerror(EPERM)) + ": " + printable(file) +
            " is in a sticky folder and belongs to neither you nor the folder's owner, so it "
            "cannot be replaced";
     return EPERM;
