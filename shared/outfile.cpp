@@ -318,16 +318,6 @@ int move_into_place(outfile *f)
     return rc == 0 ? 0 : err;
 }
 
-// Makes the rename durable; a failure here loses nothing already renamed.
-void sync_directory(const std::string &dir)
-{
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
 ssize_t stream_write(void *cookie, const char *data, size_t size)
 {
     outfile *f = static_cast<outfile *>(cookie);
@@ -476,12 +466,17 @@ int outfile_commit(outfile *f)
             if (fchmod(f->fd, f->old.st_mode & 07777) != 0)
                 err = errno;
         }
-        if (!err && fsync(f->fd) != 0)
+        // The data reaches the disk before the rename when the file
+        // replaces one, so that even a power failure right after it leaves
+        // the earlier file or this one, never an empty name where the
+        // earlier file was. A new file replaces nothing: the system writes
+        // it out in its own time, as cp and sed -i leave theirs, and a run
+        // does not wait on the disk for it. The folder is not synced: its
+        // rename being lost to a power failure leaves the earlier file.
+        if (!err && f->existed && fsync(f->fd) != 0)
             err = errno;
         if (!err)
             err = move_into_place(f);
-        if (!err)
-            sync_directory(f->dir);
     }
     if (f->fd >= 0 && close(f->fd) != 0 && !err && !f->temporary)
         err = errno; // a device's last write can fail at its close

@@ -2,9 +2,11 @@
 // target is. The EXR, PNG and text writers all open their file here.
 //
 // - No target, or a regular file: the data goes to a temporary file in the
-//   target's directory, which outfile_commit flushes, syncs and renames over
+//   target's directory, which outfile_commit flushes and renames over
 //   the target; until then the target is untouched, so a failed or stopped
-//   run changes nothing. The temporary file has no name where the system
+//   run changes nothing. A file that replaces another is synced to disk
+//   before the rename, so a power failure too leaves one of the two whole;
+//   a new file is left to the system to write out, as cp leaves its copies. The temporary file has no name where the system
 //   allows it (Linux O_TMPFILE), so even SIGKILL leaves nothing behind;
 //   otherwise it is a short hidden name removed on every stopping signal.
 //   An existing target's permission bits, owner and group (where the process
@@ -68,9 +70,9 @@ FILE *outfile_stream(outfile *f);
 // first refused write is remembered for outfile_commit.
 [[nodiscard]] int outfile_write_at(outfile *f, const void *data, size_t size, uint64_t offset);
 
-// Completes the output: flushes the stream, syncs the data to disk and
-// renames the temporary file over the target (or closes the device or
-// stream). Returns 0, or -1 with errno set (the reason of the first refused
+// Completes the output: flushes the stream and renames the temporary file
+// over the target, after syncing its data to disk when it replaces a file
+// (or closes the device or stream). Returns 0, or -1 with errno set (the reason of the first refused
 // write, if one was); the temporary file is then gone and the target as it
 // was. Commit at most once.
 [[nodiscard]] int outfile_commit(outfile *f);
