@@ -318,23 +318,33 @@ int move_into_place(outfile *f)
     return rc == 0 ? 0 : err;
 }
 
-ssize_t stream_write(void *cookie, const char *data, size_t size)
+// Writes size bytes, at offset or, when offset is negative, where the
+// descriptor stands, going on after signals. Returns the bytes written:
+// fewer than size after a refused write, whose errno is left in errno and
+// remembered, when it is the first, for outfile_commit.
+size_t write_fully(outfile *f, const char *data, size_t size, int64_t offset)
 {
-    outfile *f = static_cast<outfile *>(cookie);
     size_t done = 0;
     while (done < size) {
-        ssize_t n = write(f->fd, data + done, size - done);
+        ssize_t n = offset < 0 ? write(f->fd, data + done, size - done)
+                               : pwrite(f->fd, data + done, size - done, off_t(offset) + off_t(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             if (!f->write_error)
                 f->write_error = n < 0 ? errno : EIO;
             errno = f->write_error;
-            return done > 0 ? ssize_t(done) : -1;
+            break;
         }
         done += size_t(n);
     }
-    return ssize_t(size);
+    return done;
+}
+
+ssize_t stream_write(void *cookie, const char *data, size_t size)
+{
+    size_t done = write_fully(static_cast<outfile *>(cookie), data, size, -1);
+    return done > 0 || size == 0 ? ssize_t(done) : -1;
 }
 
 int stream_close(void *)
@@ -435,22 +445,7 @@ FILE *outfile_stream(outfile *f)
 
 int outfile_write_at(outfile *f, const void *data, size_t size, uint64_t offset)
 {
-    const char *bytes = static_cast<const char *>(data);
-    while (size > 0) {
-        ssize_t n = pwrite(f->fd, bytes, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (!f->write_error)
-                f->write_error = n < 0 ? errno : EIO;
-            errno = f->write_error;
-            return -1;
-        }
-        bytes += n;
-        size -= size_t(n);
-        offset += uint64_t(n);
-    }
-    return 0;
+    return write_fully(f, static_cast<const char *>(data), size, int64_t(offset)) == size ? 0 : -1;
 }
 
 int outfile_commit(outfile *f)
