@@ -71,6 +71,16 @@ std::string with_data_window(std::string exr, int x_min, int x_max)
     return exr;
 }
 
+// An EXR whose data window is patched to end at row h - 1.
+std::string with_height(std::string exr, int h)
+{
+    const std::string attr("dataWindow\0box2i\0", 17);
+    size_t at = exr.find(attr);
+    EXPECT_NE(at, std::string::npos);
+    put_le32(exr, at + attr.size() + 4 + 12, h - 1);
+    return exr;
+}
+
 // Where an EXR's chunk offset table of `chunks` entries starts: just before
 // the first chunk, which its first entry points to.
 size_t offset_table(const std::string &exr, int chunks)
@@ -281,10 +291,12 @@ TEST(SuiteCorrupt, DamagedRowsAreCountedExactly)
 }
 
 // Tiny files whose headers declare gigabytes: a PNG text chunk of 2 GB
-// (libpng would reserve and clear it before finding the file ends), and
+// (libpng would reserve and clear it before finding the file ends),
 // progressive JPEGs of 37904 x 56072 pixels, whose coefficients alone would
-// take 12.7 GB. Each is refused at once, for little more memory than a
-// valid file of a few blocks takes.
+// take 12.7 GB, and EXR data windows 64 pixels wide and 2^30 rows tall
+// (whose chunk table alone would take gigabytes to walk) or one row past
+// the 2^20 the reader takes. Each is refused at once, for little more
+// memory than a valid file of a few blocks takes.
 TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
 {
     temp_dir dir;
@@ -301,6 +313,11 @@ TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
     write_file(dir / "text.png", with_chunk("tEXt", std::string("Comment\0hello", 13)));
     write_file(dir / "ztxt.png", with_chunk("zTXt", std::string("Comment\0\0\x78\x9c", 11)));
     write_file(dir / "itxt.png", with_chunk("iTXt", std::string("Comment\0\0\0\0\0hello", 17)));
+
+    write_exr(dir / "small.exr", noise(64, 64));
+    const std::string exr = slurp(dir / "small.exr");
+    write_file(dir / "tall.exr", with_height(exr, 1 << 30));
+    write_file(dir / "taller.exr", with_height(exr, (1 << 20) + 1));
 
     std::vector<unsigned char> ycc(16 * 16 * 3);
     unsigned seed = 9;
@@ -327,6 +344,12 @@ TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
         {"progressive.jpg", "radjfif", "whole.jpg",
          ": 37904x56072 image is larger than its file can hold.\n"},
         {"arith.jpg", "radjfif", "whole.jpg", ": 37904x56072 image needs more than 4096 MiB to decode.\n"},
+        {"tall.exr", "radbright", "small.exr",
+         "exrinput: Image size 64x1073741824 in " + (dir / "tall.exr") +
+             " is beyond 1048576 pixels a side.\n"},
+        {"taller.exr", "radbright", "small.exr",
+         "exrinput: Image size 64x1048577 in " + (dir / "taller.exr") +
+             " is beyond 1048576 pixels a side.\n"},
     };
     for (const auto &c : cases) {
         const std::string prog = program_path(c.program);
