@@ -296,7 +296,10 @@ TEST(SuiteCorrupt, DamagedRowsAreCountedExactly)
 // take 12.7 GB, and EXR data windows 64 pixels wide and 2^30 rows tall
 // (whose chunk table alone would take gigabytes to walk) or one row past
 // the 2^20 the reader takes. Each is refused at once, for little more
-// memory than a valid file of a few blocks takes.
+// memory than a valid file of a few blocks takes. The PNG bound is exact:
+// 4096 bytes may inflate to the 1032 x 4096 bytes of 1031 x 4096 grey rows
+// (each with its filter byte) but not to one row more; the file that passes
+// it then ends where libpng looks for image data.
 TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
 {
     temp_dir dir;
@@ -313,6 +316,19 @@ TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
     write_file(dir / "text.png", with_chunk("tEXt", std::string("Comment\0hello", 13)));
     write_file(dir / "ztxt.png", with_chunk("zTXt", std::string("Comment\0\0\x78\x9c", 11)));
     write_file(dir / "itxt.png", with_chunk("iTXt", std::string("Comment\0\0\0\0\0hello", 17)));
+    // 8-bit grey headers padded with a text chunk to a file of 4096 bytes.
+    for (unsigned h : {4096u, 4097u}) {
+        const std::string name = h == 4096 ? "at-bound.png" : "above-bound.png";
+        ASSERT_TRUE(fixtures::write_png_header_only(dir / name, 1031, h, 8, 0));
+        const std::string text =
+            "tEXt" + std::string("Comment\0", 8) + std::string(4096 - 33 - 12 - 8, 'x');
+        std::string chunk(4, '\0');
+        put_be32(chunk, 0, uint32_t(text.size() - 4));
+        chunk += text + std::string(4, '\0');
+        put_be32(chunk, chunk.size() - 4, png_crc(text));
+        write_file(dir / name, slurp(dir / name) + chunk);
+        ASSERT_EQ(slurp(dir / name).size(), 4096u);
+    }
 
     write_exr(dir / "small.exr", noise(64, 64));
     const std::string exr = slurp(dir / "small.exr");
@@ -344,6 +360,10 @@ TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
         {"progressive.jpg", "radjfif", "whole.jpg",
          ": 37904x56072 image is larger than its file can hold.\n"},
         {"arith.jpg", "radjfif", "whole.jpg", ": 37904x56072 image needs more than 4096 MiB to decode.\n"},
+        {"above-bound.png", "radraster", "whole.png",
+         "pnginput: " + (dir / "above-bound.png") +
+             ": 1031x4097 image is larger than its file can hold.\n"},
+        {"at-bound.png", "radraster", "whole.png", "libpng error: Read Error\n"},
         {"tall.exr", "radbright", "small.exr",
          "exrinput: Image size 64x1073741824 in " + (dir / "tall.exr") +
              " is beyond 1048576 pixels a side.\n"},
