@@ -103,6 +103,11 @@ TEST(Streams, HeadersPastTheMemoryLimitAreRefusedAtOnce)
     ASSERT_TRUE(fixtures::write_jpeg_ycbcr(dir / "tiny.jpg", 8, 8, noise(8 * 8 * 3, 5)));
     // 46000 x 46000 RGB: 8.5 GB once expanded with a possible alpha.
     ASSERT_TRUE(fixtures::write_png_header_only(dir / "wide.png", 46000, 46000, 8, 2));
+    // 32768 x 32768 RGBA: 4096 MiB exactly, which the bound allows (and the
+    // stream then ends where libpng looks for image data); one row more it
+    // does not.
+    ASSERT_TRUE(fixtures::write_png_header_only(dir / "at-bound.png", 32768, 32768, 8, 6));
+    ASSERT_TRUE(fixtures::write_png_header_only(dir / "above-bound.png", 32768, 32769, 8, 6));
     // A baseline and a progressive JPEG under headers of 40000 x 40000 and
     // 37904 x 56072 (pixels of 4.8 and 6.4 GB; the progressive one's
     // coefficients alone 12.7 GB).
@@ -125,6 +130,10 @@ TEST(Streams, HeadersPastTheMemoryLimitAreRefusedAtOnce)
         {"radraster", "wide.png", "tiny.png",
          "pnginput: /dev/stdin: 46000x46000 image is too large to read from a stream (more than "
          "4096 MiB).\n"},
+        {"radraster", "above-bound.png", "tiny.png",
+         "pnginput: /dev/stdin: 32768x32769 image is too large to read from a stream (more than "
+         "4096 MiB).\n"},
+        {"radraster", "at-bound.png", "tiny.png", "libpng error: Read Error\n"},
         {"radjfif", "wide.jpg", "tiny.jpg",
          "jpeginput: /dev/stdin: 40000x40000 image is too large to read from a stream (more than "
          "4096 MiB).\n"},

@@ -25,6 +25,14 @@ void put_le32(std::string &bytes, size_t at, int32_t v)
         bytes[at + i] = char(uint32_t(v) >> (8 * i));
 }
 
+uint32_t le32(const std::string &bytes, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; i--)
+        v = v << 8 | (unsigned char)bytes[at + i];
+    return v;
+}
+
 uint64_t le64(const std::string &bytes, size_t at)
 {
     uint64_t v = 0;
@@ -63,17 +71,45 @@ std::string with_data_window(std::string exr, int x_min, int x_max)
     return exr;
 }
 
-// An EXR whose chunk offset table (chunks entries, just before the first
-// chunk, which the first entry points to) is overwritten with garbage.
-std::string with_damaged_offsets(std::string exr, int chunks)
+// An EXR whose data window is patched to end at row h - 1.
+std::string with_height(std::string exr, int h)
+{
+    const std::string attr("dataWindow\0box2i\0", 17);
+    size_t at = exr.find(attr);
+    EXPECT_NE(at, std::string::npos);
+    put_le32(exr, at + attr.size() + 4 + 12, h - 1);
+    return exr;
+}
+
+// Where an EXR's chunk offset table of `chunks` entries starts: just before
+// the first chunk, which its first entry points to.
+size_t offset_table(const std::string &exr, int chunks)
 {
     for (size_t at = 0; at + 8 < exr.size(); at++)
-        if (le64(exr, at) == at + 8 * size_t(chunks)) {
-            for (size_t i = 0; i < 8 * size_t(chunks); i++)
-                exr[at + i] = char(0x5a ^ i);
-            return exr;
-        }
+        if (le64(exr, at) == at + 8 * size_t(chunks))
+            return at;
     ADD_FAILURE() << "no offset table";
+    return 0;
+}
+
+// An EXR whose chunk offset table is overwritten with garbage.
+std::string with_damaged_offsets(std::string exr, int chunks)
+{
+    size_t at = offset_table(exr, chunks);
+    for (size_t i = 0; i < 8 * size_t(chunks); i++)
+        exr[at + i] = char(0x5a ^ i);
+    return exr;
+}
+
+// An EXR with bit rot inside one chunk: a few bytes in the middle of its
+// compressed data inverted, its offset and its size left as they were, so
+// that only decoding the chunk finds the damage.
+std::string with_bit_rot(std::string exr, int chunks, int chunk)
+{
+    size_t at = size_t(le64(exr, offset_table(exr, chunks) + 8 * size_t(chunk)));
+    uint32_t size = le32(exr, at + 4); // after the chunk's row number
+    for (size_t i = 0; i < 4; i++)
+        exr[at + 8 + size / 2 + i] ^= char(0xff);
     return exr;
 }
 
@@ -161,7 +197,8 @@ TEST(SuiteCorrupt, DamagedAndHostileFilesEndAsSettled)
     write_file(dir / "short.raw", std::string(100, '\x3f'));
 
     const corrupt_case cases[] = {
-        {"truncated.exr", "radbright", 1, " of 64 rows could not be read, the first row ", 0, 0},
+        {"truncated.exr", "radbright", 1,
+         ": 32 of 64 rows could not be read, the first row 32: chunk 2's ", 0, 0},
         {"offsets.exr", "radbright", 1, ": 64 of 64 rows could not be read, the first row 0: ", 0, 0},
         {"wide.exr", "radbright", 1, "exrinput: ", 0, 0},
         {"wider.exr", "radbright", 1, "exrinput: Image size 16318467x64 in ", 0, 0},
@@ -200,11 +237,69 @@ TEST(SuiteCorrupt, DamagedAndHostileFilesEndAsSettled)
         EXPECT_NE(name[0], '.') << name;
 }
 
+// Damage counted row by row. Bit rot inside one ZIP chunk of 16 rows (its
+// offset and size intact, so that only decoding finds it) costs exactly
+// those rows, counted once however many passes read them (radclamp reads
+// its input three times). A PPM raster missing whole, ending inside a row
+// or short by its last byte costs the rows it leaves unfilled. The summary
+// gives the count, the output is not written, and a target already there
+// is left as it was.
+TEST(SuiteCorrupt, DamagedRowsAreCountedExactly)
+{
+    temp_dir dir;
+    write_exr(dir / "whole.exr", noise(64, 64));
+    write_file(dir / "rot.exr", with_bit_rot(slurp(dir / "whole.exr"), 4, 1));
+    // 8 x 4 pixels: rows of 24 bytes.
+    const std::string header = "P6\n8 4\n255\n", raster(96, '\x80');
+    write_file(dir / "no-raster.ppm", header);
+    write_file(dir / "mid-row.ppm", header + raster.substr(0, 2 * 24 + 10));
+    write_file(dir / "last-byte.ppm", header + raster.substr(0, 95));
+    write_exr(dir / "before.exr", uniform(2, 2, {0.5, 0.25, 0.125, 1}));
+    const std::string before = slurp(dir / "before.exr");
+
+    // the library's words, up to its reason (a zlib failure)
+    const std::string rot = "exrinput: " + (dir / "rot.exr") +
+                            ": 16 of 64 rows could not be read, the first row 16: Error reading "
+                            "pixel data from image file \"" + (dir / "rot.exr") + "\". ";
+    auto ppm = [&](const std::string &file, const std::string &damage) {
+        return "ppminput: " + (dir / file) + ": " + damage + ": the file ends there\n";
+    };
+    const struct {
+        const char *file, *program;
+        std::string summary; // the whole line, or its start for the library's words
+    } cases[] = {
+        {"rot.exr", "radbright", rot},
+        {"rot.exr", "radclamp", rot},
+        {"no-raster.ppm", "radpixmap",
+         ppm("no-raster.ppm", "4 of 4 rows could not be read, the first row 0")},
+        {"mid-row.ppm", "radpixmap",
+         ppm("mid-row.ppm", "2 of 4 rows could not be read, the first row 2")},
+        {"last-byte.ppm", "radpixmap",
+         ppm("last-byte.ppm", "1 of 4 rows could not be read, the first row 3")},
+    };
+    for (const auto &c : cases) {
+        const std::string out = dir / "target.exr";
+        write_file(out, before);
+        run_result r = run(c.program, {dir / c.file, out});
+        EXPECT_EQ(r.status, 1) << c.program << " " << c.file;
+        EXPECT_NE(r.err.find("\n" + c.summary), std::string::npos) << c.program << "\n" << r.err;
+        const std::string last = std::string(c.program) + ": " + out + " was not written.\n";
+        EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), last.size())), last) << r.err;
+        EXPECT_EQ(r.err.find("Done"), std::string::npos) << c.program << "\n" << r.err;
+        EXPECT_TRUE(slurp(out) == before) << "the target changed: " << c.program << " " << c.file;
+    }
+}
+
 // Tiny files whose headers declare gigabytes: a PNG text chunk of 2 GB
-// (libpng would reserve and clear it before finding the file ends), and
+// (libpng would reserve and clear it before finding the file ends),
 // progressive JPEGs of 37904 x 56072 pixels, whose coefficients alone would
-// take 12.7 GB. Each is refused at once, for little more memory than a
-// valid file of a few blocks takes.
+// take 12.7 GB, and EXR data windows 64 pixels wide and 2^30 rows tall
+// (whose chunk table alone would take gigabytes to walk) or one row past
+// the 2^20 the reader takes. Each is refused at once, for little more
+// memory than a valid file of a few blocks takes. The PNG bound is exact:
+// 4096 bytes may inflate to the 1032 x 4096 bytes of 1031 x 4096 grey rows
+// (each with its filter byte) but not to one row more; the file that passes
+// it then ends where libpng looks for image data.
 TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
 {
     temp_dir dir;
@@ -221,6 +316,24 @@ TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
     write_file(dir / "text.png", with_chunk("tEXt", std::string("Comment\0hello", 13)));
     write_file(dir / "ztxt.png", with_chunk("zTXt", std::string("Comment\0\0\x78\x9c", 11)));
     write_file(dir / "itxt.png", with_chunk("iTXt", std::string("Comment\0\0\0\0\0hello", 17)));
+    // 8-bit grey headers padded with a text chunk to a file of 4096 bytes.
+    for (unsigned h : {4096u, 4097u}) {
+        const std::string name = h == 4096 ? "at-bound.png" : "above-bound.png";
+        ASSERT_TRUE(fixtures::write_png_header_only(dir / name, 1031, h, 8, 0));
+        const std::string text =
+            "tEXt" + std::string("Comment\0", 8) + std::string(4096 - 33 - 12 - 8, 'x');
+        std::string chunk(4, '\0');
+        put_be32(chunk, 0, uint32_t(text.size() - 4));
+        chunk += text + std::string(4, '\0');
+        put_be32(chunk, chunk.size() - 4, png_crc(text));
+        write_file(dir / name, slurp(dir / name) + chunk);
+        ASSERT_EQ(slurp(dir / name).size(), 4096u);
+    }
+
+    write_exr(dir / "small.exr", noise(64, 64));
+    const std::string exr = slurp(dir / "small.exr");
+    write_file(dir / "tall.exr", with_height(exr, 1 << 30));
+    write_file(dir / "taller.exr", with_height(exr, (1 << 20) + 1));
 
     std::vector<unsigned char> ycc(16 * 16 * 3);
     unsigned seed = 9;
@@ -247,6 +360,16 @@ TEST(SuiteCorrupt, HostileSizesInTinyFilesAreRefusedCheaply)
         {"progressive.jpg", "radjfif", "whole.jpg",
          ": 37904x56072 image is larger than its file can hold.\n"},
         {"arith.jpg", "radjfif", "whole.jpg", ": 37904x56072 image needs more than 4096 MiB to decode.\n"},
+        {"above-bound.png", "radraster", "whole.png",
+         "pnginput: " + (dir / "above-bound.png") +
+             ": 1031x4097 image is larger than its file can hold.\n"},
+        {"at-bound.png", "radraster", "whole.png", "libpng error: Read Error\n"},
+        {"tall.exr", "radbright", "small.exr",
+         "exrinput: Image size 64x1073741824 in " + (dir / "tall.exr") +
+             " is beyond 1048576 pixels a side.\n"},
+        {"taller.exr", "radbright", "small.exr",
+         "exrinput: Image size 64x1048577 in " + (dir / "taller.exr") +
+             " is beyond 1048576 pixels a side.\n"},
     };
     for (const auto &c : cases) {
         const std::string prog = program_path(c.program);
