@@ -343,7 +343,12 @@ void check_chunks(int fd, long long file_size, long long tables_at, exrwalk_file
         std::string why;
         unsigned char entry[8], ch[12];
         if (pread(fd, entry, 8, table + 8LL * i) != 8) {
+            // and so before every later chunk's: one range for them all,
+            // not one read and one record a chunk for a header that claims
+            // a million rows in a file of a few bytes
             why = format("the offset table ends before chunk %d's entry", i);
+            rows = h - first;
+            i = chunks;
         } else {
             uint64_t at = le64(entry);
             if (at < uint64_t(tables_end) || at + head > uint64_t(file_size)) {
@@ -381,8 +386,14 @@ void check_chunks(int fd, long long file_size, long long tables_at, exrwalk_file
                 }
             }
         }
-        if (!why.empty())
-            file->bad_chunks.push_back({first, rows, why});
+        if (why.empty())
+            continue;
+        // a run of bad chunks is one record, with the first one's reason
+        std::vector<exrwalk_bad_chunk> &bad = file->bad_chunks;
+        if (!bad.empty() && bad.back().first_row + bad.back().rows == first)
+            bad.back().rows += rows;
+        else
+            bad.push_back({first, rows, why});
     }
 }
 

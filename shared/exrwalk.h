@@ -23,7 +23,8 @@ struct exrwalk_part {
     std::string name;
 };
 
-// A chunk of the chosen part that cannot be right: its rows and why.
+// A run of chunks of the chosen part that cannot be right: their rows, and
+// why the first of them cannot be.
 struct exrwalk_bad_chunk {
     int first_row, rows; // data-window relative
     std::string reason;
