@@ -11,7 +11,7 @@ packages=(build-essential cmake pkg-config libopenexr-dev libpng-dev libjpeg62-t
           dpkg-dev file libgtest-dev libbenchmark-dev groff-base clang-14 libclang-rt-14-dev time python3
           openexr netpbm libjpeg-turbo-progs libimage-exiftool-perl)
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(openimageio-tools)
+  packages+=(openimageio-tools strace)
 fi
 
 missing=()
