@@ -14,6 +14,10 @@
 #include <OpenEXR/ImfIO.h>
 #include <OpenEXR/ImfRgbaFile.h>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -117,6 +121,55 @@ inline uint16_t to_half(double v)
     return imath_float_to_half(f);
 }
 
+// A row of pixels into halves, as to_half converts each channel.
+void row_to_half(Imf::Rgba *h, const rgba_t *pixels, int w)
+{
+    for (int i = 0; i < w; i++) {
+        h[i].r.setBits(to_half(pixels[i].r));
+        h[i].g.setBits(to_half(pixels[i].g));
+        h[i].b.setBits(to_half(pixels[i].b));
+        h[i].a.setBits(to_half(pixels[i].a));
+    }
+}
+
+// The same, a pixel's four channels at a time, with the processor's own
+// conversions (F16C, in x86 processors since 2012): double to single
+// rounds to nearest as the cast does, and single to half to nearest even
+// as the library's conversion does (Imath itself uses this instruction when
+// built for it). The comparison is false for NaN and keeps -0, as !(f >= 0)
+// does. The conversion is most of what a light program adds to its reading
+// and writing, and this takes a third of the instructions.
+#if defined(__x86_64__)
+__attribute__((target("avx,f16c"))) void row_to_half_f16c(Imf::Rgba *h, const rgba_t *pixels, int w)
+{
+    const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(half_max);
+    for (int i = 0; i < w; i++) {
+        __m128 f = _mm256_cvtpd_ps(_mm256_loadu_pd(&pixels[i].r));
+        f = _mm_and_ps(_mm_cmpge_ps(f, zero), f);
+        f = _mm_min_ps(f, top);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(&h[i]),
+                         _mm_cvtps_ph(f, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+    }
+}
+
+#endif
+
+exroutput_conversion conversion = EXROUTPUT_FASTEST;
+
+// Whether rows go through row_to_half_f16c.
+bool use_f16c()
+{
+#if defined(__x86_64__)
+    static const bool has = __builtin_cpu_supports("avx") && __builtin_cpu_supports("f16c");
+    return has && conversion == EXROUTPUT_FASTEST;
+#else
+    return false;
+#endif
+}
+
+static_assert(sizeof(rgba_t) == 4 * sizeof(double) && sizeof(Imf::Rgba) == 4 * sizeof(uint16_t),
+              "a pixel is four channels, with no padding");
+
 // Releases everything; the library's file first, since it writes through
 // the stream as it closes.
 void discard(exroutput_t *out)
@@ -191,12 +244,12 @@ void exroutput_write_scanline(exroutput_t *out, const rgba_t *pixels)
     }
     int w = out->width;
     Imf::Rgba *h = out->half_row;
-    for (int i = 0; i < w; i++) {
-        h[i].r.setBits(to_half(pixels[i].r));
-        h[i].g.setBits(to_half(pixels[i].g));
-        h[i].b.setBits(to_half(pixels[i].b));
-        h[i].a.setBits(to_half(pixels[i].a));
-    }
+#if defined(__x86_64__)
+    if (use_f16c())
+        row_to_half_f16c(h, pixels, w);
+    else
+#endif
+        row_to_half(h, pixels, w);
     // Scanline `line` of the output lands in half_row; the base lies outside
     // the row, so it is formed in integer arithmetic.
     uintptr_t base = uintptr_t(h) - uintptr_t(int64_t(out->line) * w) * sizeof(Imf::Rgba);
@@ -232,6 +285,11 @@ int exroutput_commit(exroutput_t *out)
 const char *exroutput_get_path(const exroutput_t *out)
 {
     return out->path.c_str();
+}
+
+void exroutput_select(exroutput_conversion kind)
+{
+    conversion = kind;
 }
 
 void exroutput_delete(exroutput_t *out)

@@ -33,4 +33,11 @@ const char *exroutput_get_path(const exroutput_t *out);
 // the target as it was. Null is allowed.
 void exroutput_delete(exroutput_t *out);
 
+// How rows are converted to halves: with the processor's conversion
+// instructions where it has them (the default), or channel by channel in
+// portable code, so that tests can hold each against the other. Both give
+// the same bits.
+enum exroutput_conversion { EXROUTPUT_FASTEST, EXROUTPUT_PORTABLE };
+void exroutput_select(exroutput_conversion kind);
+
 #endif

@@ -2,7 +2,10 @@
 // library's own C++ interface.
 #include <gtest/gtest.h>
 
+#include <Imath/half.h>
+
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 
@@ -129,6 +132,46 @@ TEST(Exr, WriterStoresNegativeAndNanAsZeroAndLimitsToTheLargestHalf)
         const rgba_t &g = got.px[i];
         for (double v : {g.r, g.g, g.b, g.a})
             EXPECT_EQ(v, cases[i].want) << "input " << cases[i].in;
+    }
+}
+
+// Both conversions to half, the processor's and the portable one, against
+// the library's conversion of the rounded single (testkit's written): every
+// half value, the midpoints between neighbours (which round to the even
+// one) and the doubles just either side of them, subnormals, values beyond
+// the half range and beyond single precision, negatives, -0 and NaN.
+TEST(Exr, BothConversionsToHalfGiveTheLibrarysBits)
+{
+    std::vector<double> values = {-0.0, std::nan(""), -std::nan(""), 1e39, -1e39, 1e-50, 65519.99,
+                                  65520.0, std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::denorm_min()};
+    for (uint32_t bits = 0; bits < 0x7c00; bits++) {
+        double v = imath_half_to_float(uint16_t(bits));
+        double next = imath_half_to_float(uint16_t(bits + 1));
+        double mid = (v + next) / 2;
+        for (double x : {v, mid, std::nextafter(mid, 0.0), std::nextafter(mid, 1e9), -v, -mid})
+            values.push_back(x);
+    }
+    size_t w = 1024, h = (values.size() / 4 + w - 1) / w;
+    values.resize(w * h * 4, 0.5);
+    std::vector<rgba_t> px(w * h);
+    std::memcpy(px.data(), values.data(), values.size() * sizeof(double));
+    for (exroutput_conversion kind : {EXROUTPUT_FASTEST, EXROUTPUT_PORTABLE}) {
+        temp_dir dir;
+        exroutput_select(kind);
+        ASSERT_EQ(write_with_suite(dir / "a.exr", pixels(int(w), int(h), px)), 0);
+        exroutput_select(EXROUTPUT_FASTEST);
+        image got = read_exr(dir / "a.exr");
+        ASSERT_EQ(got.px.size(), px.size());
+        int wrong = 0;
+        for (size_t i = 0; i < values.size() && wrong < 5; i++) {
+            double want = written(values[i]), v = (&got.px[i / 4].r)[i % 4];
+            if (v != want || std::signbit(v) != std::signbit(want)) {
+                ADD_FAILURE() << (kind == EXROUTPUT_FASTEST ? "fastest" : "portable") << ": "
+                              << values[i] << " stored as " << v << ", not " << want;
+                wrong++;
+            }
+        }
     }
 }
 
