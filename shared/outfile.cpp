@@ -223,8 +223,8 @@ int resolve(const char *path, std::string *target, target_kind *kind, std::strin
             }
             std::string link(size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
             ssize_t n = readlink(cur.c_str(), &link[0], link.size());
-            if (n < 0)
-                return errno;
+            if (n <= 0)
+                return n < 0 ? errno : ENOENT;
             if (size_t(n) >= link.size())
                 return ENAMETOOLONG; // changed while it was read
             link.resize(size_t(n));
