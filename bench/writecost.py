@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Times what the write policy costs the light programs, side by side.
 
-For each image size, round after round, it runs oiiotool's plain PIZ half
+For each image size, round after round and in a new order each round, it runs oiiotool's plain PIZ half
 copy (when oiiotool is there) and each light program of each build given,
 replacing its earlier output, and the first build's programs once more
 writing a new file each run (the policy syncs only a file that replaces
@@ -18,6 +18,7 @@ profile of the processor does not show it. It measures; it asserts nothing.
 """
 import argparse
 import os
+import random
 import re
 import resource
 import shutil
@@ -109,8 +110,11 @@ def main():
         cpu = {label: [] for label, _, _ in runs}
         for label, argv, fresh in runs:
             seconds(argv, fresh)  # the first run makes the output replaced later
+        order = random.Random(size)
         for _ in range(args.runs):
-            for label, argv, fresh in runs:
+            # in a new order each round, so that no run always follows
+            # oiiotool's (which leaves the caches and the disk busier)
+            for label, argv, fresh in order.sample(runs, len(runs)):
                 wall, processor = seconds(argv, fresh)
                 times[label].append(wall)
                 cpu[label].append(processor)
