@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Times what the write policy costs the light programs, side by side.
 
-For each image size, round after round and in a new order each round, it runs oiiotool's plain PIZ half
-copy (when oiiotool is there) and each light program of each build given,
+For each image size, round after round (in a new order each round), it
+runs oiiotool's plain PIZ half copy (when oiiotool is there) and each light
+program of each build given,
 replacing its earlier output, and the first build's programs once more
 writing a new file each run (the policy syncs only a file that replaces
 another). It reports each one's median time, the median of the rounds'
