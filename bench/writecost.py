@@ -3,13 +3,11 @@
 
 For each image size, round after round (in a new order each round), it
 runs oiiotool's plain PIZ half copy (when oiiotool is there) and each light
-program of each build given,
-replacing its earlier output, and the first build's programs once more
-writing a new file each run (the policy syncs only a file that replaces
-another). It reports each one's median time, the median of the rounds'
-ratios to oiiotool's copy in the same round, and the median processor time
-(user and system), which the disk's waits and the host's other guests move
-less. Then, under strace, the time a
+program of each build given, replacing its earlier output, and the first
+build's programs once more writing a new file each run (the policy syncs
+only a file that replaces another). It reports each one's median time, the
+median of the rounds' ratios to oiiotool's copy in the same round, and the
+median processor time (user and system). Then, under strace, the time a
 run spends in the policy's own system calls (fsync, rename, linkat) when it
 replaces a file and when it makes a new one: off the processor, so a
 profile of the processor does not show it. It measures; it asserts nothing.
