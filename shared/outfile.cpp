@@ -176,20 +176,35 @@ int may_follow(const std::string &link, const struct stat &st, std::string *why)
     return EACCES;
 }
 
-// Whether the file whose stat is st, in a sticky folder, may be replaced:
-// only its owner, the folder's owner or root may remove a name there, and
-// the rename at the commit would be refused after all the work.
-int may_replace(const std::string &file, const struct stat &st, std::string *why)
+// Whether the file or FIFO whose stat is st may be written: the kernel's
+// rule for what is opened to be written in a shared folder
+// (protected_regular, protected_fifos), applied whatever the system's
+// setting and to root too, since a rename or a plain open here would pass
+// by it. A file or FIFO there that belongs to neither the user nor the
+// folder's owner may have been put there to catch what is written, so it
+// is not written. In any other sticky folder only a file's owner, the
+// folder's owner or root may remove its name, and the rename at the commit
+// would be refused after all the work. Returns 0, or an errno value with
+// *why.
+int may_write(const std::string &node, const struct stat &st, std::string *why)
 {
     struct stat dir;
     uid_t me = geteuid();
-    if (stat(directory_of(file).c_str(), &dir) != 0 || !(dir.st_mode & S_ISVTX) || me == 0 ||
-        st.st_uid == me || dir.st_uid == me)
+    if (stat(directory_of(node).c_str(), &dir) != 0 || !(dir.st_mode & S_ISVTX) || st.st_uid == me)
         return 0;
-    *why = std::string(strerror(EPERM)) + ": " + printable(file) +
-           " is in a sticky folder and belongs to neither you nor the folder's owner, so it "
-           "cannot be replaced";
-    return EPERM;
+    if (shared_folder(dir) && (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)) && st.st_uid != dir.st_uid) {
+        *why = std::string(strerror(EACCES)) + ": " + printable(node) +
+               " is in a folder that everyone may write to (sticky, as /tmp is), and it belongs to "
+               "neither you nor the folder's owner, so it is not written";
+        return EACCES;
+    }
+    if (S_ISREG(st.st_mode) && me != 0 && dir.st_uid != me) {
+        *why = std::string(strerror(EPERM)) + ": " + printable(node) +
+               " is in a sticky folder and belongs to neither you nor the folder's owner, so it "
+               "cannot be replaced";
+        return EPERM;
+    }
+    return 0;
 }
 
 // Follows path's chain of symbolic links to the file that is to be
@@ -398,7 +413,11 @@ outfile *outfile_new(const char *path, outfile_access access, std::string *why)
     std::string reason;
     int err = resolve(path, &f->target, &kind, &reason);
     if (!err && kind == TARGET_THROUGH) {
-        err = open_through(f, access);
+        struct stat st;
+        if (stat(f->target.c_str(), &st) == 0)
+            err = may_write(f->target, st, &reason);
+        if (!err)
+            err = open_through(f, access);
     } else if (!err) {
         f->temporary = true;
         f->dir = directory_of(f->target);
@@ -407,7 +426,7 @@ outfile *outfile_new(const char *path, outfile_access access, std::string *why)
             if (faccessat(AT_FDCWD, f->target.c_str(), W_OK, AT_EACCESS) != 0)
                 err = errno;
             else
-                err = may_replace(f->target, f->old, &reason);
+                err = may_write(f->target, f->old, &reason);
         }
         if (!err)
             err = open_temporary(f);

@@ -21,6 +21,9 @@
 //   user or to the folder's owner, as the kernel follows links there;
 //   another user's link is refused, so nobody can plant a link to a file of
 //   ours and have a run replace it. Every link of a chain is checked.
+//   Another user's file or FIFO in such a folder is not written (even by
+//   root), as the kernel opens none there, so that nobody can catch what a
+//   run writes in a file or FIFO put there beforehand.
 // - Anything else (a character or block device, a FIFO, a socket, or
 //   /dev/stdout and /dev/fd/N, which name an open stream): written through
 //   the path as a plain open would, with no temporary file, so /dev/null
@@ -42,11 +45,13 @@ enum outfile_access { OUTFILE_SEQUENTIAL, OUTFILE_SEEKABLE };
 // Opens the output for path. Returns null with errno set when it cannot be
 // created: ENOENT for an empty path or a missing directory, EISDIR for a
 // directory, EACCES or EROFS where a plain open would refuse (EACCES also
-// for another user's link in a shared folder), EPERM for a file in a
-// sticky folder that the user may not replace, ESPIPE when OUTFILE_SEEKABLE
-// is asked of a target that cannot seek (a FIFO, a pipe, a terminal).
+// for another user's link, file or FIFO in a shared folder), EPERM for a
+// file in a sticky folder that the user may not replace, ESPIPE when
+// OUTFILE_SEEKABLE is asked of a target that cannot seek (a FIFO, a pipe,
+// a terminal).
 // When why is given it receives the reason in words: the system's text for
-// errno, followed for the two refusals above by what was refused and why.
+// errno, followed for the refusals in sticky folders by what was refused
+// and why.
 // Nothing is left behind on failure.
 [[nodiscard]] outfile *outfile_new(const char *path, outfile_access access,
                                    std::string *why = nullptr);

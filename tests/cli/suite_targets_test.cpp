@@ -306,8 +306,10 @@ run_result run_as(uid_t uid, const writer &wr, const std::string &in, const std:
 // Another user's link in a folder that everyone may write to (sticky, as
 // /tmp is) must not make a run replace the file it points to: the link is
 // followed only when it belongs to the user or to the folder's owner, as
-// the kernel follows links there, on every link of a chain. A file there
-// that the user may not replace is refused before any row is read.
+// the kernel follows links there, on every link of a chain. Another user's
+// file or FIFO there is not written either, even by root, as the kernel
+// opens none there; a file in any sticky folder that the user may not
+// replace is refused before any row is read.
 TEST(SuiteTargets, OthersLinksInSharedFoldersAreNotFollowed)
 {
     if (geteuid() != 0)
@@ -315,11 +317,15 @@ TEST(SuiteTargets, OthersLinksInSharedFoldersAreNotFollowed)
     const uid_t user = 65533, other = 65532;
     scene s;
     ASSERT_EQ(chmod(s.dir.path().c_str(), 0755), 0);
-    std::string shared = s.dir / "shared", open_dir = s.dir / "open", home = s.dir / "home";
+    std::string shared = s.dir / "shared", open_dir = s.dir / "open", home = s.dir / "home",
+                team = s.dir / "team";
     ASSERT_EQ(mkdir(shared.c_str(), 0), 0);
     ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
     ASSERT_EQ(mkdir(open_dir.c_str(), 0), 0);
     ASSERT_EQ(chmod(open_dir.c_str(), 0777), 0); // writable by all, not sticky
+    ASSERT_EQ(mkdir(team.c_str(), 0), 0);
+    ASSERT_EQ(chown(team.c_str(), 0, user), 0);
+    ASSERT_EQ(chmod(team.c_str(), 01770), 0); // sticky, writable by the user's group only
     ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
     ASSERT_EQ(chown(home.c_str(), user, user), 0);
     std::string victim = home + "/private";
@@ -327,35 +333,52 @@ TEST(SuiteTargets, OthersLinksInSharedFoldersAreNotFollowed)
         ASSERT_EQ(symlink(to.c_str(), link.c_str()), 0) << link;
         ASSERT_EQ(lchown(link.c_str(), owner, owner), 0) << link;
     };
+    auto file_as = [](const std::string &file, uid_t owner) {
+        write_file(file, "theirs\n");
+        EXPECT_EQ(chmod(file.c_str(), 0666), 0);
+        EXPECT_EQ(chown(file.c_str(), owner, owner), 0);
+        return file;
+    };
     const struct {
         const char *name;
         std::function<std::string()> make; // makes the target, returns its path
+        uid_t as;                           // who runs the program
         bool followed;
         std::string refused; // words of the refusal
     } cases[] = {
         {"another user's link", [&] { link_as(victim, shared + "/link", other); return shared + "/link"; },
-         false, "/link is a symbolic link in a folder that everyone may write to"},
+         user, false, "/link is a symbolic link in a folder that everyone may write to"},
+        {"another user's link, for root",
+         [&] { link_as(victim, shared + "/link", other); return shared + "/link"; }, 0, false,
+         "/link is a symbolic link in a folder that everyone may write to"},
         {"the user's own link", [&] { link_as(victim, shared + "/link", user); return shared + "/link"; },
-         true, ""},
+         user, true, ""},
         {"the folder owner's link", [&] { link_as(victim, shared + "/link", 0); return shared + "/link"; },
-         true, ""},
+         user, true, ""},
         {"another user's link in a folder that is not sticky",
-         [&] { link_as(victim, open_dir + "/link", other); return open_dir + "/link"; }, true, ""},
+         [&] { link_as(victim, open_dir + "/link", other); return open_dir + "/link"; }, user, true, ""},
         {"another user's link second in a chain",
          [&] {
              link_as(victim, shared + "/second", other);
              link_as("second", shared + "/link", user);
              return shared + "/link";
          },
-         false, "/second is a symbolic link in a folder that everyone may write to"},
-        {"another user's file",
+         user, false, "/second is a symbolic link in a folder that everyone may write to"},
+        {"another user's file", [&] { return file_as(shared + "/theirs", other); }, user, false,
+         "/theirs is in a folder that everyone may write to (sticky, as /tmp is), and it belongs to "
+         "neither you nor the folder's owner, so it is not written"},
+        {"another user's file, for root", [&] { return file_as(shared + "/theirs", other); }, 0, false,
+         "/theirs is in a folder that everyone may write to"},
+        {"another user's FIFO",
          [&] {
-             write_file(shared + "/theirs", "theirs\n");
-             EXPECT_EQ(chmod((shared + "/theirs").c_str(), 0666), 0);
-             EXPECT_EQ(chown((shared + "/theirs").c_str(), other, other), 0);
-             return shared + "/theirs";
+             EXPECT_EQ(mkfifo((shared + "/fifo").c_str(), 0666), 0);
+             EXPECT_EQ(chown((shared + "/fifo").c_str(), other, other), 0);
+             EXPECT_EQ(chmod((shared + "/fifo").c_str(), 0666), 0);
+             return shared + "/fifo";
          },
-         false, "/theirs is in a sticky folder and belongs to neither you nor the folder's owner"},
+         user, false, "/fifo is in a folder that everyone may write to"},
+        {"another user's file in a sticky team folder", [&] { return file_as(team + "/theirs", other); },
+         user, false, "/theirs is in a sticky folder and belongs to neither you nor the folder's owner"},
     };
     for (const writer &wr : writers) {
         std::string want = s.reference(wr);
@@ -364,22 +387,38 @@ TEST(SuiteTargets, OthersLinksInSharedFoldersAreNotFollowed)
             ASSERT_EQ(chown(victim.c_str(), user, user), 0);
             ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
             std::string target = c.make();
-            std::string before = slurp(target);
-            run_result r = run_as(user, wr, s.in, target);
+            struct stat was;
+            ASSERT_EQ(lstat(target.c_str(), &was), 0) << target;
+            run_result r;
+            if (S_ISFIFO(was.st_mode)) {
+                // a reader waits, so that a run that opens the FIFO is seen
+                // writing to it rather than waiting forever
+                std::string got = read_fifo_while(target, [&] { r = run_as(c.as, wr, s.in, target); });
+                EXPECT_EQ(got, "") << wr.program << ", " << c.name;
+            } else {
+                std::string before = slurp(target);
+                r = run_as(c.as, wr, s.in, target);
+                if (!c.followed) {
+                    EXPECT_EQ(slurp(target), before) << wr.program << ", " << c.name;
+                }
+            }
             if (c.followed) {
                 EXPECT_EQ(r.status, 0) << wr.program << ", " << c.name << "\n" << r.err;
                 EXPECT_EQ(slurp(victim), want) << wr.program << ", " << c.name;
                 EXPECT_TRUE(is_link(target)) << wr.program << ", " << c.name;
             } else {
+                struct stat now;
                 EXPECT_EQ(r.status, 1) << wr.program << ", " << c.name;
                 EXPECT_EQ(slurp(victim), "private\n") << wr.program << ", " << c.name;
-                EXPECT_EQ(slurp(target), before) << wr.program << ", " << c.name;
+                ASSERT_EQ(lstat(target.c_str(), &now), 0) << wr.program << ", " << c.name;
+                EXPECT_EQ(now.st_ino, was.st_ino) << wr.program << ", " << c.name;
+                EXPECT_EQ(now.st_uid, was.st_uid) << wr.program << ", " << c.name;
                 EXPECT_NE(r.err.find(c.refused), std::string::npos) << c.name << "\n" << r.err;
                 EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
                 EXPECT_EQ(r.err.find('\r'), std::string::npos) << c.name << "\n" << r.err;
             }
             EXPECT_EQ(names_in(home), std::vector<std::string>{"private"}) << c.name;
-            for (const std::string &dir : {shared, open_dir})
+            for (const std::string &dir : {shared, open_dir, team})
                 for (const std::string &name : names_in(dir))
                     fs::remove(dir + "/" + name);
         }
