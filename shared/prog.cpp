@@ -1,28 +1,57 @@
 // The shared steps of a program's run.
 #include "prog.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+// The reason of the first write refused on stdout, for prog_stdout_written.
+int stdout_error = 0;
+
+// Opens /dev/null on each standard descriptor that is closed. Returns false
+// when one could not be opened.
+bool standard_descriptors_open()
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null != fd) {
+            if (null >= 0)
+                close(null);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 bool prog_parse(const prog_command &command, int argc, char **argv, int *first, int *status)
 {
-    *status = 0;
+    *status = 1;
+    if (!standard_descriptors_open())
+        return false;
     if (argc == 2 && strcmp(argv[1], "--help") == 0) {
         fputs(command.usage, stdout);
         for (const prog_option &o : command.options)
             printf("  -%c %cval  %s%s%s (default %g)\n", o.letter, o.letter, o.meaning,
                    *o.range ? ", " : "", o.range, *o.value);
         printf("Manual page: %s(1)\n", command.program);
+        *status = prog_stdout_written(command.program) ? 0 : 1;
         return false;
     }
     if (argc == 2 && strcmp(argv[1], "--version") == 0) {
         printf("%s (%s) %s\n", command.program, SUITE_NAME, SUITE_VERSION);
+        *status = prog_stdout_written(command.program) ? 0 : 1;
         return false;
     }
-    *status = 1;
     if (argc - 1 < command.arguments) {
         fputs(command.usage, stderr);
         return false;
@@ -61,6 +90,10 @@ int prog_cannot_open(const char *prog, const char *path, prog_stop stop)
 void prog_size_line(const char *prog, const char *path, int w, int h)
 {
     printf("%s: %s [%dx%d]\n", prog, path, w, h);
+    // sent out at once, as on a terminal, so that it comes before the
+    // progress lines where both streams go to one file
+    if (fflush(stdout) != 0 && !stdout_error)
+        stdout_error = errno;
 }
 
 exrinput_ptr prog_open_input(const char *prog, const char *path)
@@ -147,6 +180,17 @@ bool prog_inputs_whole(const char *prog, const char *out_path,
 void prog_not_written(const char *prog, const char *out_path)
 {
     fprintf(stderr, "%s: %s was not written.\n", prog, out_path);
+}
+
+bool prog_stdout_written(const char *prog)
+{
+    int err = fflush(stdout) != 0 ? errno : ferror(stdout) ? EIO : 0;
+    if (err && stdout_error)
+        err = stdout_error;
+    if (!err)
+        return true;
+    fprintf(stderr, "%s: Cannot write standard output: %s.\n", prog, strerror(err));
+    return false;
 }
 
 bool prog_open_files(const char *prog, const char *in_path, const char *companion_path,

@@ -57,7 +57,13 @@ struct prog_command {
 // option or too few operands print the usage on stderr and ask for status
 // 1. Options are read with getopt only when the program has any, the last
 // repetition winning. Returns true when the program is to run, with
-// *first the index of its first operand; false with *status set.
+// *first the index of its first operand; false with *status set (1 also
+// when the help or version text could not be written, see
+// prog_stdout_written). Before anything else it opens /dev/null on any of
+// the three standard descriptors the program was started without, so that
+// no file of the run takes its number: a message for a closed standard
+// error would otherwise be written into the output image. Without
+// /dev/null the program does not run (status 1).
 [[nodiscard]] bool prog_parse(const prog_command &command, int argc, char **argv, int *first,
                               int *status);
 
@@ -70,7 +76,8 @@ enum prog_stop { PROG_STOP, PROG_NO_STOP };
 int prog_cannot_open(const char *prog, const char *path, prog_stop stop = PROG_STOP);
 
 // "<prog>: <path> [WxH]\n" on stdout: the size line, once an input of any
-// format is open.
+// format is open. It is sent out at once; a refused write is reported by
+// prog_stdout_written at the end of the run.
 void prog_size_line(const char *prog, const char *path, int w, int h);
 
 // Opens the input; on failure the reader's message is followed by
@@ -148,27 +155,34 @@ inline const char *prog_output_path(const exroutput_t *out)
 // "<prog>: <out_path> was not written.\n" on stderr.
 void prog_not_written(const char *prog, const char *out_path);
 
+// Sends out what the program printed on stdout. Returns true when it was
+// written; otherwise prints "<prog>: Cannot write standard output:
+// <reason>.\n" on stderr and returns false (stdout on a full disk, or
+// /dev/full).
+[[nodiscard]] bool prog_stdout_written(const char *prog);
+
 // The end of every run, one step for all programs: a run whose inputs were
 // damaged discards its output (see prog_inputs_whole) and returns 1, so the
-// target stays as it was; otherwise the output is committed, and when that
+// target stays as it was. Otherwise what the run printed on stdout (its
+// size line) is sent out, and then the output is committed; when either
 // fails the run also returns 1 and the target stays as it was. On success
 // done() prints the program's last line (prog_done's "Done." for most) and
 // the result is 0. out may be null for a program that writes no file; its
-// report then belongs in done(), so that none is made from damaged data.
-// The output is released by its owner afterwards; one not committed is
-// discarded then.
+// report then belongs in done(), so that none is made from damaged data,
+// and the run returns 1 when the report cannot be written. The output is
+// released by its owner afterwards; one not committed is discarded then.
 template <class Output, class Done>
 [[nodiscard]] int prog_finish(const char *prog, Output *out,
                               std::initializer_list<const input_damage *> inputs, Done &&done)
 {
     if (!prog_inputs_whole(prog, out ? prog_output_path(out) : nullptr, inputs))
         return 1;
-    if (out && prog_commit(out) != 0) {
+    if (out && (!prog_stdout_written(prog) || prog_commit(out) != 0)) {
         prog_not_written(prog, prog_output_path(out));
         return 1;
     }
     done();
-    return 0;
+    return out || prog_stdout_written(prog) ? 0 : 1;
 }
 
 // prog_finish for a program that writes no file (its report is in done()).

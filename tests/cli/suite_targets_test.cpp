@@ -425,6 +425,77 @@ TEST(SuiteTargets, OthersLinksInSharedFoldersAreNotFollowed)
     }
 }
 
+// A program started with standard descriptors closed (`2>&-`) must not
+// let the files it opens take their numbers: the progress lines for
+// standard error were written into the output image, and the run still
+// ended with status 0.
+TEST(SuiteTargets, ClosedStandardStreamsTakeNothingOfTheOutput)
+{
+    scene s;
+    for (const writer &wr : writers) {
+        std::string want = s.reference(wr);
+        for (const char *closing : {"2>&-", ">&- 2>&-", "<&- >&- 2>&-"}) {
+            std::string target = s.dir / ("out" + wr.extension);
+            std::vector<std::string> command = {"/bin/bash", "-c", std::string("exec \"$0\" \"$@\" ") + closing,
+                                                program_path(wr.program)};
+            for (const std::string &a : args_for(wr, s.in, target))
+                command.push_back(a);
+            run_result r = run_command(command);
+            EXPECT_EQ(r.status, 0) << wr.program << " " << closing;
+            EXPECT_TRUE(slurp(target) == want) << wr.program << " " << closing << ": not the reference";
+            fs::remove(target);
+        }
+    }
+}
+
+// What a program prints on standard output must reach it: a size line or
+// a report that a full disk refuses fails the run, and an image's target
+// stays as it was. radsurvey prints nothing there, so it has nothing to
+// lose.
+TEST(SuiteTargets, RefusedStandardOutputFailsTheRun)
+{
+    struct stat st;
+    if (stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode))
+        GTEST_SKIP() << "no /dev/full";
+    scene s;
+    const std::string target = s.dir / "out";
+    const struct {
+        std::string program;
+        std::vector<std::string> args;
+        bool fails;
+    } runs[] = {
+        {"radbright", {s.in, target}, true},
+        {"radexport", {s.in, target}, true},
+        {"raddiff", {s.in, s.in}, true},
+        {"radbright", {"--help"}, true},
+        {"radexport", {"--version"}, true},
+        {"radsurvey", {s.in, target, "100"}, false},
+    };
+    for (const auto &run_case : runs) {
+        write_file(target, "earlier\n");
+        std::vector<std::string> command = {"/bin/bash", "-c", "exec \"$0\" \"$@\" >/dev/full",
+                                            program_path(run_case.program)};
+        command.insert(command.end(), run_case.args.begin(), run_case.args.end());
+        run_result r = run_command(command);
+        std::string what = run_case.program + " " + run_case.args[0];
+        if (!run_case.fails) {
+            EXPECT_EQ(r.status, 0) << what << "\n" << r.err;
+            EXPECT_NE(slurp(target), "earlier\n") << what;
+            continue;
+        }
+        EXPECT_EQ(r.status, 1) << what;
+        EXPECT_NE(r.err.find(run_case.program + ": Cannot write standard output: No space left on device.\n"),
+                  std::string::npos)
+            << what << "\n" << r.err;
+        EXPECT_EQ(slurp(target), "earlier\n") << what;
+        if (run_case.args.back() == target) {
+            const std::string last = run_case.program + ": " + target + " was not written.\n";
+            EXPECT_EQ(r.err.rfind(last), r.err.size() - last.size()) << what << "\n" << r.err;
+            EXPECT_EQ(r.err.find(run_case.program + ": Done."), std::string::npos) << what;
+        }
+    }
+}
+
 // A device that refuses every byte (/dev/full) fails the run with the
 // system's reason and no Done line, however small the output: before the
 // writer saw its own writes, an EXR image small enough to go out only at
