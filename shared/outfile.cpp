@@ -9,6 +9,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -308,6 +309,46 @@ int open_temporary(outfile *f)
     return EEXIST;
 }
 
+// Why what lies at path may not be replaced: 0 for nothing or a regular
+// file, EISDIR for a folder, EEXIST for anything else (a link, a FIFO).
+int not_replaceable(const std::string &path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
+}
+
+// Renames name over target when target is absent or a regular file: what
+// was resolved when the output was made may have been turned into a link,
+// a FIFO or a folder during the run, and a rename would replace it. Where
+// the file system can, the names are exchanged atomically and what came
+// out is looked at before it is removed, and put back when it is not a
+// regular file; elsewhere the target is looked at just before the rename.
+// Returns 0 with name gone, or an errno value with name removed as well,
+// unless it could not be given back what it took (then it keeps that).
+int put_in_place(const std::string &name, const std::string &target)
+{
+    int err = 0;
+    if (renameat2(AT_FDCWD, name.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno == EEXIST &&
+        renameat2(AT_FDCWD, name.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        err = not_replaceable(name);
+        if (err && renameat2(AT_FDCWD, name.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0)
+            return err;
+    } else if (errno == EEXIST || errno == EINVAL || errno == ENOSYS) {
+        // no atomic exchange on this file system
+        err = not_replaceable(target);
+        if (!err && rename(name.c_str(), target.c_str()) != 0)
+            err = errno;
+    } else {
+        err = errno;
+    }
+    unlink(name.c_str());
+    return err;
+}
+
 // Gives the temporary file the name of the target, replacing it.
 int move_into_place(outfile *f)
 {
@@ -324,13 +365,10 @@ int move_into_place(outfile *f)
                 return errno;
         }
     }
-    int rc = rename(name.c_str(), f->target.c_str());
-    int err = errno;
-    if (rc != 0)
-        unlink(name.c_str());
+    int err = put_in_place(name, f->target);
     forget(name);
     f->named.clear();
-    return rc == 0 ? 0 : err;
+    return err;
 }
 
 // Writes size bytes, at offset or, when offset is negative, where the

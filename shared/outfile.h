@@ -77,9 +77,12 @@ FILE *outfile_stream(outfile *f);
 
 // Completes the output: flushes the stream and renames the temporary file
 // over the target, after syncing its data to disk when it replaces a file
-// (or closes the device or stream). Returns 0, or -1 with errno set (the reason of the first refused
-// write, if one was); the temporary file is then gone and the target as it
-// was. Commit at most once.
+// (or closes the device or stream). The rename replaces only a regular
+// file: a target that became a link, a FIFO or a folder during the run
+// fails the commit (EEXIST, or EISDIR for a folder) and is left as it is.
+// Returns 0, or -1 with errno set (the reason of the first refused write,
+// if one was); the temporary file is then gone and the target as it was.
+// Commit at most once.
 [[nodiscard]] int outfile_commit(outfile *f);
 
 // Closes f, discarding the temporary file unless it was committed; null is

@@ -5,6 +5,8 @@
 
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -119,6 +121,55 @@ TEST_P(Outfile, RefusedWriteFailsTheCommitWithItsReason)
     EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
     EXPECT_EQ(slurp(target), "earlier\n");
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"out.txt"});
+}
+
+// The target is looked at again when the file takes its name: one that
+// was turned into a link, a FIFO or a folder during the run is left as it
+// is and the commit fails, where a rename would have replaced it; another
+// regular file there is replaced as the target would have been.
+TEST_P(Outfile, OnlyARegularFileIsReplacedAtTheCommit)
+{
+    temp_dir dir;
+    const std::string target = dir / "out.txt", victim = dir / "victim";
+    const struct {
+        const char *name;
+        std::function<int()> make; // turns the target into it
+        int err;                   // the commit's errno, or 0 when it is replaced
+        mode_t type;
+    } turns[] = {
+        {"a link", [&] { return symlink(victim.c_str(), target.c_str()); }, EEXIST, S_IFLNK},
+        {"a FIFO", [&] { return mkfifo(target.c_str(), 0644); }, EEXIST, S_IFIFO},
+        {"a folder", [&] { return mkdir(target.c_str(), 0755); }, EISDIR, S_IFDIR},
+        {"another file", [&] { write_file(target, "another\n"); return 0; }, 0, S_IFREG},
+    };
+    for (bool existed : {false, true})
+        for (const auto &t : turns) {
+            std::string what = std::string(t.name) + (existed ? " in an earlier file's place" : "");
+            write_file(victim, "victim\n");
+            if (existed)
+                write_file(target, "earlier\n");
+            outfile *f = outfile_new(target.c_str(), OUTFILE_SEQUENTIAL);
+            ASSERT_NE(f, nullptr) << what;
+            fputs("new\n", outfile_stream(f));
+            std::filesystem::remove(target);
+            ASSERT_EQ(t.make(), 0) << what;
+            errno = 0;
+            int rc = outfile_commit(f), err = errno;
+            outfile_delete(f);
+            struct stat st;
+            ASSERT_EQ(lstat(target.c_str(), &st), 0) << what;
+            EXPECT_EQ(st.st_mode & S_IFMT, t.type) << what;
+            if (t.err) {
+                EXPECT_EQ(rc, -1) << what;
+                EXPECT_EQ(err, t.err) << what << ": " << strerror(err);
+            } else {
+                EXPECT_EQ(rc, 0) << what << ": " << strerror(err);
+                EXPECT_EQ(slurp(target), "new\n") << what;
+            }
+            EXPECT_EQ(slurp(victim), "victim\n") << what;
+            EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"out.txt", "victim"})) << what;
+            std::filesystem::remove_all(target);
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothKinds, Outfile, testing::Values(OUTFILE_UNNAMED, OUTFILE_NAMED),
