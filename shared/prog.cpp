@@ -14,14 +14,15 @@ namespace {
 // The reason of the first write refused on stdout, for prog_stdout_written.
 int stdout_error = 0;
 
-// Opens /dev/null on each standard descriptor that is closed. Returns false
-// when one could not be opened.
-bool standard_descriptors_open()
+// Holds each standard descriptor that is closed with /dev/null opened for
+// reading only: the number is taken, and a write there is refused as on
+// the closed descriptor. Returns false when one could not be opened.
+bool standard_descriptors_held()
 {
     for (int fd = 0; fd <= 2; fd++) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
-        int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        int null = open("/dev/null", O_RDONLY);
         if (null != fd) {
             if (null >= 0)
                 close(null);
@@ -36,7 +37,7 @@ bool standard_descriptors_open()
 bool prog_parse(const prog_command &command, int argc, char **argv, int *first, int *status)
 {
     *status = 1;
-    if (!standard_descriptors_open())
+    if (!standard_descriptors_held())
         return false;
     if (argc == 2 && strcmp(argv[1], "--help") == 0) {
         fputs(command.usage, stdout);

@@ -59,11 +59,13 @@ struct prog_command {
 // repetition winning. Returns true when the program is to run, with
 // *first the index of its first operand; false with *status set (1 also
 // when the help or version text could not be written, see
-// prog_stdout_written). Before anything else it opens /dev/null on any of
-// the three standard descriptors the program was started without, so that
-// no file of the run takes its number: a message for a closed standard
-// error would otherwise be written into the output image. Without
-// /dev/null the program does not run (status 1).
+// prog_stdout_written). Before anything else it holds each of the three
+// standard descriptors the program was started without with /dev/null,
+// open for reading only, so that no file of the run takes its number (a
+// message for a closed standard error would otherwise be written into the
+// output image) while writes there are still refused: a size line on a
+// closed stdout fails the run, messages on a closed stderr are lost.
+// Without /dev/null the program does not run (status 1).
 [[nodiscard]] bool prog_parse(const prog_command &command, int argc, char **argv, int *first,
                               int *status);
 
