@@ -16,16 +16,20 @@ int stdout_error = 0;
 
 // Holds each standard descriptor that is closed with /dev/null opened for
 // reading only: the number is taken, and a write there is refused as on
-// the closed descriptor. Returns false when one could not be opened.
-bool standard_descriptors_held()
+// the closed descriptor. Returns false, after a message, when one could
+// not be opened.
+bool standard_descriptors_held(const char *prog)
 {
     for (int fd = 0; fd <= 2; fd++) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
         int null = open("/dev/null", O_RDONLY);
         if (null != fd) {
+            int err = null < 0 ? errno : EBADF;
             if (null >= 0)
                 close(null);
+            fprintf(stderr, "%s: Cannot open /dev/null in place of a closed standard stream: %s.\n",
+                    prog, strerror(err));
             return false;
         }
     }
@@ -37,7 +41,7 @@ bool standard_descriptors_held()
 bool prog_parse(const prog_command &command, int argc, char **argv, int *first, int *status)
 {
     *status = 1;
-    if (!standard_descriptors_held())
+    if (!standard_descriptors_held(command.prog))
         return false;
     if (argc == 2 && strcmp(argv[1], "--help") == 0) {
         fputs(command.usage, stdout);
@@ -45,12 +49,12 @@ bool prog_parse(const prog_command &command, int argc, char **argv, int *first, 
             printf("  -%c %cval  %s%s%s (default %g)\n", o.letter, o.letter, o.meaning,
                    *o.range ? ", " : "", o.range, *o.value);
         printf("Manual page: %s(1)\n", command.program);
-        *status = prog_stdout_written(command.program) ? 0 : 1;
+        *status = prog_stdout_written(command.prog) ? 0 : 1;
         return false;
     }
     if (argc == 2 && strcmp(argv[1], "--version") == 0) {
         printf("%s (%s) %s\n", command.program, SUITE_NAME, SUITE_VERSION);
-        *status = prog_stdout_written(command.program) ? 0 : 1;
+        *status = prog_stdout_written(command.prog) ? 0 : 1;
         return false;
     }
     if (argc - 1 < command.arguments) {
@@ -186,7 +190,7 @@ void prog_not_written(const char *prog, const char *out_path)
 bool prog_stdout_written(const char *prog)
 {
     int err = fflush(stdout) != 0 ? errno : ferror(stdout) ? EIO : 0;
-    if (err && stdout_error)
+    if (stdout_error)
         err = stdout_error;
     if (!err)
         return true;
