@@ -184,7 +184,7 @@ template <class Output, class Done>
         return 1;
     }
     done();
-    return out || prog_stdout_written(prog) ? 0 : 1;
+    return (out || prog_stdout_written(prog)) ? 0 : 1;
 }
 
 // prog_finish for a program that writes no file (its report is in done()).
